@@ -1,0 +1,3 @@
+target_sources(quillrelay PRIVATE
+    settings/settings.cpp settings/settings.h
+)

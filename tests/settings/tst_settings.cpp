@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,7 +24,6 @@ void TestSettings::initTestCase()
     QVERIFY(m_home.isValid());
     // The store goes to a private folder, never to the developer's own settings.
     qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
-    QStandardPaths::setTestModeEnabled(true);
 }
 
 void TestSettings::init()

@@ -1,5 +1,6 @@
 #include "support/logcapture.h"
 
+#include <QLoggingCategory>
 #include <QMutexLocker>
 
 namespace {
@@ -8,6 +9,8 @@ LogCapture* g_active = nullptr;
 
 LogCapture::LogCapture()
 {
+    // The lines are checked whether or not the environment switched diagnostics on.
+    QLoggingCategory::setFilterRules(QStringLiteral("quillrelay.*.debug=true"));
     g_active = this;
     m_previous = qInstallMessageHandler(&LogCapture::handler);
 }

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice: a normal
+# build (build/) and one with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# Network tests need root (they make their own network namespaces); without it they skip.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+jobs=${QR_JOBS:-$(nproc)}
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$root/$dir" -j "$jobs"
+    (cd "$root/$dir" && ctest --output-on-failure -j "$jobs" --timeout 600)
+}
+
+echo "== Normal build =="
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer build =="
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQR_SANITIZE=ON -DQR_BUILD_BENCH=OFF

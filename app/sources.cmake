@@ -5,5 +5,6 @@ target_sources(quillrelay PRIVATE
     app/startservice.cpp app/startservice.h
     app/startup.cpp app/startup.h
     app/penstatusrecord.cpp app/penstatusrecord.h
+    app/pendispatch.cpp app/pendispatch.h
     app/inkbridge.cpp app/inkbridge.h
 )

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QRect>
+
+#include <functional>
+
+// Where the primary screen lies on the desktop, in the pixels the injection devices use.
+using ScreenGeometry = std::function<QRect()>;
+
+// The primary screen's geometry in device pixels. QScreen reports device-independent
+// pixels, which differ from the device's when the desktop scales the screen; Qt keeps a
+// screen's top-left corner unscaled and scales its size, so the device rectangle is the
+// same corner with the size times the device pixel ratio. An empty rectangle when there is
+// no screen.
+//
+// On Windows the manifest declares the program not DPI-aware. Windows then shows the
+// process a 96-dpi desktop of its own and scales every coordinate the process sends or
+// receives, so Qt sees a device pixel ratio of 1 and the rectangle here equals the
+// geometry in the coordinates that InjectTouchInput and SendInput expect from this process.
+QRect primaryScreenPixels();

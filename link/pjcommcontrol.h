@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+// The connection to a projector's command port: connect, send one command frame, wait for
+// its reply, close. One link serves one command. Everything runs on the thread that owns it;
+// every wait is a nested event loop that blocks until something happens, so a command in
+// progress costs no CPU and the rest of the program keeps running.
+class PJCommControl final : public QObject {
+    Q_OBJECT
+public:
+    enum LinkState : int {
+        LINK_IDLE = 0,
+        LINK_CONNECTED = 1,
+        LINK_ERROR = 3,
+    };
+    static constexpr int REPLY_TIMEOUT_MS = 5000;
+    static constexpr int CONNECT_TIMEOUT_MS = 30000;
+    static constexpr int WAIT_SLICE_MS = 100;
+
+    explicit PJCommControl(QObject* parent = nullptr);
+    ~PJCommControl() override;
+    Q_DISABLE_COPY_MOVE(PJCommControl)
+
+    // Starts connecting to `host` (name or dotted IPv4) at `port` (decimal). With `wait`
+    // false it returns at once, true unless the port is not a number from 1 to 65535; the
+    // outcome shows in State() and stateChanged(). With `wait` true it waits up to 30 s and
+    // returns whether the link is connected.
+    bool Open(const QString& host, const QString& port, bool wait);
+    int State() const { return state; }
+    // True once connecting has failed (refused, unreachable, host not found, ...) before the
+    // link was ever connected: waiting longer will not help.
+    bool ConnectFailed() const { return state == LINK_ERROR && !m_wasConnected; }
+    // The address and port of the projector the link is (or was last) connected to; null
+    // before the link connected. Kept after Close().
+    QHostAddress PeerAddress() const { return m_peerAddress; }
+    quint16 PeerPort() const { return m_peerPort; }
+
+    // Sends a frame: 1 when all of it was handed to the network, -2 when the link is not
+    // open, writing failed or the peer did not take the bytes within the reply time-out.
+    int SendFrame(const QByteArray& frame);
+    static int BuildFrame(QByteArray& frame, quint8 byte1, quint8 byte2, quint16 length,
+                          const QByteArray& data = QByteArray());
+    // Sends the pen-control command `cmdid` (PEN_ON with this computer's address and UDP
+    // port, or PEN_OFF): SendFrame's result, or -2 without sending for an unknown cmdid or
+    // an unusable address or port.
+    int SendPenControl(int cmdid, const QString& localAddress, const QString& localPort);
+
+    // Waits for the reply to the last frame sent: 1 positive reply, -3 error reply, -4 the
+    // connection was lost, -5 no reply within REPLY_TIMEOUT_MS or `*abort` became true
+    // (looked at whenever the wait wakes, at least every WAIT_SLICE_MS). `abort` may be null.
+    int WaitReply(const bool* abort);
+    // Every byte received during the last WaitReply, in arrival order.
+    QByteArray ReplyBuffer() const { return replyBuffer; }
+    // The reply frame that WaitReply recognised (empty if none).
+    QByteArray Reply() const { return m_reply; }
+
+    void Close();
+
+signals:
+    // Emitted whenever State() changes: to LINK_CONNECTED, LINK_ERROR or back to LINK_IDLE.
+    void stateChanged(int newState);
+
+private slots:
+    void ConnectedHandle();
+    void DisConnectedHandle();
+    void ReadyReadHandle();
+    void SocketErrorHandle(QAbstractSocket::SocketError socketError);
+    void RxTimeoutHandle();
+
+private:
+    void setState(int newState);
+    void ClearQueue();
+    void enqueue(const QByteArray& chunk);
+    bool takeFirst(QByteArray* chunk);
+    void logSendError() const;
+
+    int state = LINK_IDLE;
+    QTcpSocket socket;
+    QString host;
+    QString port = QStringLiteral("7142");
+    QByteArray lastCommand;           // the last frame sent; its first two bytes select the reply
+    QByteArray replyBuffer;           // every byte received during the reply wait
+    QByteArray m_reply;               // the reply frame recognised in replyBuffer
+    QList<QByteArray> m_receiveQueue; // reads not yet examined
+    QMutex m_queueLock;
+    QTimer rxTimer;
+    bool rxTimedOut = false;
+    bool m_waitingForReply = false;
+    bool m_wasConnected = false;
+    QHostAddress m_peerAddress;
+    quint16 m_peerPort = 0;
+};

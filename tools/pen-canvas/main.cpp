@@ -1,0 +1,186 @@
+// pen-canvas: a full-screen window on the primary screen that draws where injected pointer
+// and touch input went, so the pen path can be watched (and checked) end to end.
+//
+//   pen-canvas [--output canvas.png] [--record strokes.json] [--quit-after ms]
+//
+// It prints "pen-canvas: ready WxH+X+Y" once it is on screen, one line per finished stroke,
+// and on exit writes the PNG and the JSON record. SIGTERM, SIGINT and Esc end it (writing
+// both files); SIGUSR1 writes them without ending.
+
+#include "pencanvas.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int sig)
+{
+    const char c = char(sig);
+    // Only async-signal-safe work here; the event loop picks the byte up.
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void say(const QString& line)
+{
+    std::printf("pen-canvas: %s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// Ends the canvas on Esc; everything else reaches the canvas.
+class EscFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+            QCoreApplication::quit();
+            return true;
+        }
+        return QObject::eventFilter(o, e);
+    }
+};
+
+// Runs a callback the first time the window it watches is exposed.
+class ExposeWatch final : public QObject {
+public:
+    explicit ExposeWatch(std::function<void()> onExposed) : m_onExposed(std::move(onExposed)) {}
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Expose && m_onExposed && static_cast<QWindow*>(o)->isExposed()) {
+            auto run = std::move(m_onExposed);
+            m_onExposed = nullptr;
+            run();
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> m_onExposed;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser cli;
+    cli.setApplicationDescription("Shows where injected pointer and touch input lands.");
+    cli.addHelpOption();
+    const QCommandLineOption output("output", "Write the canvas as PNG to <png> on exit.", "png");
+    const QCommandLineOption record("record", "Write the strokes as JSON to <json> on exit.",
+                                    "json");
+    const QCommandLineOption quitAfter("quit-after", "End after <ms> milliseconds.", "ms");
+    cli.addOptions({output, record, quitAfter});
+    cli.process(app);
+
+    PenCanvas canvas;
+    EscFilter esc;
+    canvas.installEventFilter(&esc);
+
+    auto writeFiles = [&] {
+        if (cli.isSet(output)) {
+            const QString path = cli.value(output);
+            say(canvas.savePng(path) ? "wrote " + path : "cannot write " + path);
+        }
+        if (cli.isSet(record)) {
+            const QString path = cli.value(record);
+            QFile f(path);
+            const QByteArray json = QJsonDocument(canvas.record()).toJson();
+            const bool ok = f.open(QIODevice::WriteOnly) && f.write(json) == json.size();
+            say(ok ? "wrote " + path : "cannot write " + path);
+        }
+    };
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
+        std::perror("socketpair");
+        return 1;
+    }
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char sig = 0;
+        if (::read(g_signalPipe[0], &sig, 1) != 1)
+            return;
+        if (sig == SIGUSR1)
+            writeFiles();
+        else
+            QCoreApplication::quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1})
+        sigaction(sig, &sa, nullptr);
+
+    if (cli.isSet(quitAfter)) {
+        bool ok = false;
+        const int ms = cli.value(quitAfter).toInt(&ok);
+        if (!ok || ms < 0) {
+            std::fprintf(stderr, "pen-canvas: --quit-after wants milliseconds\n");
+            return 2;
+        }
+        QTimer::singleShot(ms, &app, &QCoreApplication::quit);
+    }
+
+    QObject::connect(&canvas, &PenCanvas::strokeFinished, &app, [&](int index) {
+        const PenCanvas::Stroke& s = canvas.strokes().at(index);
+        say(QString("stroke %1 %2 id=%3 points=%4 from %5,%6 to %7,%8")
+                .arg(index)
+                .arg(s.source == PenCanvas::Source::Mouse ? "mouse" : "touch")
+                .arg(s.id)
+                .arg(s.points.size())
+                .arg(s.points.first().x())
+                .arg(s.points.first().y())
+                .arg(s.points.last().x())
+                .arg(s.points.last().y()));
+    });
+
+    // Cover the primary screen exactly, so a widget position is a screen position and the
+    // PNG shows the strokes where the pointer really went. Without a window manager (Xvfb)
+    // the geometry is what places the window; with one, full-screen state does.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    canvas.setWindowFlag(Qt::FramelessWindowHint);
+    canvas.setGeometry(screen);
+    canvas.showFullScreen();
+    canvas.activateWindow();
+
+    // "ready" once the window is exposed, i.e. input to the screen reaches it.
+    ExposeWatch ready([&] {
+        const QRect g = canvas.geometry();
+        say(QString("ready %1x%2+%3+%4").arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y()));
+    });
+    canvas.windowHandle()->installEventFilter(&ready);
+
+    const int rc = app.exec();
+    writeFiles();
+    const PenCanvas::Counts& c = canvas.counts();
+    say(QString("strokes=%1 mouse-presses=%2 mouse-releases=%3 touch-presses=%4 "
+                "touch-releases=%5")
+            .arg(canvas.strokes().size())
+            .arg(c.mousePresses)
+            .arg(c.mouseReleases)
+            .arg(c.touchPresses)
+            .arg(c.touchReleases));
+    return rc;
+}

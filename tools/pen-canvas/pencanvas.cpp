@@ -101,7 +101,8 @@ void PenCanvas::mousePressEvent(QMouseEvent* e)
 
 void PenCanvas::mouseDoubleClickEvent(QMouseEvent* e)
 {
-    // A quick second press at the same place is still a press of the pen.
+    // Qt delivers the second press of a quick double press as this event instead of a
+    // press; for the canvas it is a press of the pen like any other.
     mousePressEvent(e);
 }
 

@@ -80,9 +80,10 @@ bool PJSearchUdp::StartSearch(int commandId)
     // A search started while another runs starts over on a fresh binding.
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->close();
+    // IPv4 only, as the protocol is: a dual-stack socket would also take IPv6 datagrams.
     // Replies come to port 5320 whatever happens here; if another program holds the port
     // they reach that program, and the search simply finds nothing.
-    m_socket->bind(QHostAddress::Any, SEARCH_PORT);
+    m_socket->bind(QHostAddress::AnyIPv4, SEARCH_PORT);
 
     fillSearchRequest(m_request, m_seqNo, m_timeStamp, m_appFlag, quint32(commandId));
     for (int i = 1; i < m_ipList.size(); ++i) {
@@ -128,9 +129,14 @@ int PJSearchUdp::SearchAckDataCheck(QByteArrayView data, const QHostAddress& sen
 
 bool PJSearchUdp::UDPSend(const QHostAddress& address, const char* data, qint64 length)
 {
+    // A null or 0.0.0.0 target (an interface without a broadcast address) would go to this
+    // computer itself, and the engine would take its own request for a projector's reply.
+    bool isIpv4 = false;
+    const quint32 target = address.toIPv4Address(&isIpv4);
     // No wait for earlier writes: a datagram socket has no write buffer, so each datagram
     // is handed to the system at once, and waiting here would only freeze the dialog.
-    if (m_socket->writeDatagram(data, length, address, SEARCH_PORT) == length)
+    if (isIpv4 && target != 0 &&
+        m_socket->writeDatagram(data, length, QHostAddress(target), SEARCH_PORT) == length)
         return true;
     qCDebug(lcSearch, "############################UDPSend Error!!  = %s",
             ipText(address).constData());

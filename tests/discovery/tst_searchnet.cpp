@@ -1,0 +1,388 @@
+// The search engine on a real wire: the test runs in the computer namespace of a namespace
+// pair (10.77.0.1/24, broadcast 10.77.0.255) and the projector simulator answers from the
+// projector namespace. What reached the projectors is read from the simulator's lines.
+#include "app/eventwait.h"
+#include "app/logging.h"
+#include "discovery/niclist.h"
+#include "discovery/pjsearchudp.h"
+#include "discovery/searchpacket.h"
+#include "support/logcapture.h"
+#include "support/netnsprojector.h"
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSet>
+#include <QTest>
+#include <QUdpSocket>
+#include <QtEndian>
+
+namespace {
+const QHostAddress Own("10.77.0.1");
+const QHostAddress Broadcast("10.77.0.255");
+
+// One "search-rx LOCAL FROM:PORT cmd=N seq=N HEX" line of the simulator.
+struct Received {
+    QString local; // the projector address it arrived at, or the broadcast/any address
+    QString from;  // "10.77.0.1:5320"
+    quint32 cmd = 0;
+    int seq = -1;
+    QByteArray bytes;
+};
+
+QList<Received> received(const NetnsProjector& sim)
+{
+    QList<Received> out;
+    for (const QString& line : sim.lines(QStringLiteral("search-rx "))) {
+        const QStringList f = line.split(QLatin1Char(' '));
+        if (f.size() < 5)
+            continue;
+        Received r;
+        r.local = f.at(1);
+        r.from = f.at(2);
+        r.cmd = f.at(3).mid(4).toUInt();
+        r.seq = f.at(4).mid(4).toInt();
+        r.bytes = QByteArray::fromHex(f.mid(5).join(QString()).toLatin1());
+        out << r;
+    }
+    return out;
+}
+
+QList<Received> receivedWith(const NetnsProjector& sim, quint32 cmd)
+{
+    QList<Received> out;
+    for (const Received& r : received(sim)) {
+        if (r.cmd == cmd)
+            out << r;
+    }
+    return out;
+}
+
+QStringList found(const PJSearchUdp& engine)
+{
+    QStringList out;
+    for (int i = 0; i < engine.PJListCount(); ++i) {
+        PJListItem item;
+        if (engine.GetPJListItem(i, item))
+            out << item.Address.toString();
+    }
+    return out;
+}
+
+// The engine has no signals: the wait looks again every 50 ms while the event loop idles.
+bool waitForSearchEnd(const PJSearchUdp& engine, int timeoutMs = 5000)
+{
+    EventWait wait(timeoutMs, 50);
+    return wait.waitUntil([&] { return !engine.IsSearching(); });
+}
+
+// Lets the event loop deliver what is still in flight for `ms`.
+void settle(int ms)
+{
+    EventWait wait(ms, ms);
+    wait.waitUntil([] { return false; });
+}
+
+// Switches the search diagnostics off while it exists, where their volume would only bury
+// a failure. (Filter rules cannot do it: QT_LOGGING_RULES, set by ctest, overrides them.)
+class QuietSearchLog final {
+public:
+    QuietSearchLog() { category().setEnabled(QtDebugMsg, false); }
+    ~QuietSearchLog() { category().setEnabled(QtDebugMsg, m_was); }
+    Q_DISABLE_COPY_MOVE(QuietSearchLog)
+
+private:
+    static QLoggingCategory& category() { return const_cast<QLoggingCategory&>(lcSearch()); }
+    const bool m_was = lcSearch().isDebugEnabled();
+};
+
+QString projectorAddress(int n)
+{
+    return NetnsProjector::projectorAddresses().value(n);
+}
+} // namespace
+
+class TestSearchNet : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void interfaceTableSeesTheTestInterface();
+    void broadcastSendsFourIdenticalRequestsAndDropsItsEcho();
+    void broadcastReplyIsAcceptedWithTheRequestAsCommand5();
+    void fiftyProjectorsAnsweringAtOnceAreAllFound();
+    void addressSearchSendsOnceEachAndRejectsOthers();
+    void replyWithOtherHostIpGivesTwoItems();
+    void notificationAddsWithoutAcceptance();
+    void newTargetListTakesTheRemainingRepeats();
+    void sequenceNumberWrapsToZero();
+    void unsendableTargetIsReportedAndSearchGoesOn();
+
+private:
+    NetnsProjector m_sim;
+};
+
+void TestSearchNet::init()
+{
+    QR_REQUIRE_NETNS();
+}
+
+void TestSearchNet::cleanup()
+{
+    m_sim.stop();
+}
+
+void TestSearchNet::interfaceTableSeesTheTestInterface()
+{
+    // The namespace has the loopback (127.0.0.1, left out) and the veth end.
+    const NicList nics;
+    QCOMPARE(nics.Count(), 1);
+    QString name;
+    QHostAddress ip, bcast;
+    QVERIFY(nics.GetName(0, name));
+    QVERIFY(nics.GetIpAddress(0, ip));
+    QVERIFY(nics.GetBroadcast(0, bcast));
+    QCOMPARE(name, QStringLiteral("pc0"));
+    QCOMPARE(ip, Own);
+    QCOMPARE(bcast, Broadcast);
+}
+
+void TestSearchNet::broadcastSendsFourIdenticalRequestsAndDropsItsEcho()
+{
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",silent"}),
+             qPrintable(m_sim.errorString()));
+    LogCapture log;
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
+    const quint32 before = quint32(QDateTime::currentMSecsSinceEpoch());
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    const quint32 after = quint32(QDateTime::currentMSecsSinceEpoch());
+    QVERIFY(engine.IsSearching());
+    QVERIFY(waitForSearchEnd(engine));
+    QVERIFY(m_sim.waitForLines("search-rx", 4));
+    settle(200); // a fifth request, if any, would show up now
+
+    const QList<Received> requests = received(m_sim);
+    QCOMPARE(requests.size(), 4);
+    for (const Received& r : requests) {
+        QVERIFY2(r.local != projectorAddress(0), "sent to the projector, not the broadcast");
+        QCOMPARE(r.from, QStringLiteral("10.77.0.1:5320"));
+        QCOMPARE(r.bytes, requests.first().bytes);
+    }
+    // The request of the first search, field by field.
+    const QByteArray& request = requests.first().bytes;
+    QCOMPARE(request.size(), 128);
+    QCOMPARE(request.first(8).toHex(), QByteArray("5a52565813000000"));
+    QCOMPARE(qFromLittleEndian<quint16>(request.constData() + 8), quint16(1));
+    QCOMPARE(qFromLittleEndian<quint16>(request.constData() + 10), quint16(112));
+    const quint32 stamp = qFromLittleEndian<quint32>(request.constData() + 12);
+    QVERIFY2(stamp - before <= after - before, "TimeStamp not taken at the start");
+    QCOMPARE(request.sliced(16, 12).toHex(), QByteArray("020000000000000000000001"));
+    QCOMPARE(request.sliced(28), QByteArray(100, '\0'));
+
+    // Every broadcast comes back to the computer itself and must not be taken for a reply.
+    // A request sent to the computer's own address would come back the same way: four
+    // echoes for four broadcasts mean that none was.
+    QCOMPARE(log.count("##echo##:hostip() : 10.77.0.1"), 4);
+    QCOMPARE(engine.PJListCount(), 0);
+}
+
+void TestSearchNet::broadcastReplyIsAcceptedWithTheRequestAsCommand5()
+{
+    const QString pj = projectorAddress(0);
+    QVERIFY2(m_sim.start({"--projector", pj + ",name=Hall,status=0x30"}),
+             qPrintable(m_sim.errorString()));
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    QVERIFY(waitForSearchEnd(engine));
+    QVERIFY(m_sim.waitForLines("search-accept", 4));
+
+    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
+    const QList<Received> accepts = receivedWith(m_sim, SRCH_CMD_ACCEPT);
+    QCOMPARE(requests.size(), 4);
+    QCOMPARE(accepts.size(), 4); // one per reply
+    QByteArray expected = requests.first().bytes;
+    expected[16] = char(SRCH_CMD_ACCEPT);
+    for (const Received& a : accepts) {
+        QCOMPARE(a.local, pj);
+        QCOMPARE(a.from, QStringLiteral("10.77.0.1:5320"));
+        QCOMPARE(a.bytes.toHex(), expected.toHex());
+    }
+    // Four replies, one projector.
+    QCOMPARE(found(engine), QStringList{pj});
+    PJListItem item;
+    QVERIFY(engine.GetPJListItem(0, item));
+    QCOMPARE(item.Name, QStringLiteral("Hall"));
+    QCOMPARE(item.Status, 0x30u);
+}
+
+void TestSearchNet::fiftyProjectorsAnsweringAtOnceAreAllFound()
+{
+    const QStringList addresses = NetnsProjector::projectorAddresses().mid(0, 50);
+    QCOMPARE(addresses.size(), 50);
+    QStringList options;
+    for (int i = 0; i < addresses.size(); ++i)
+        options << "--projector" << QStringLiteral("%1,name=会議室%2").arg(addresses[i]).arg(i);
+    QVERIFY2(m_sim.start(options), qPrintable(m_sim.errorString()));
+
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
+    {
+        const QuietSearchLog quiet; // 200 replies, thousands of lines
+        QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+        QVERIFY(waitForSearchEnd(engine));
+    }
+
+    const QStringList list = found(engine);
+    QCOMPARE(list.size(), 50);
+    QCOMPARE(QSet<QString>(list.begin(), list.end()),
+             QSet<QString>(addresses.begin(), addresses.end()));
+    for (int i = 0; i < engine.PJListCount(); ++i) {
+        PJListItem item;
+        QVERIFY(engine.GetPJListItem(i, item));
+        const int n = int(addresses.indexOf(item.Address.toString()));
+        QCOMPARE(item.Name, QStringLiteral("会議室%1").arg(n));
+    }
+    // Every projector was answered with an acceptance.
+    QVERIFY(m_sim.waitForLines("search-accept", 50));
+    QSet<QString> accepted;
+    for (const Received& a : receivedWith(m_sim, SRCH_CMD_ACCEPT))
+        accepted.insert(a.local);
+    QCOMPARE(accepted.size(), 50);
+}
+
+void TestSearchNet::addressSearchSendsOnceEachAndRejectsOthers()
+{
+    const QStringList pj = NetnsProjector::projectorAddresses().mid(0, 4);
+    QStringList options;
+    for (const QString& a : pj)
+        options << "--projector" << a;
+    QVERIFY2(m_sim.start(options), qPrintable(m_sim.errorString()));
+
+    LogCapture log;
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG,
+                       {Own, QHostAddress(pj[0]), QHostAddress(pj[1]), QHostAddress(pj[2])});
+    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+    // The fourth projector is asked by someone else on the computer; its reply comes to
+    // port 5320 all the same, with this search's number, but from outside the list.
+    QByteArray stray = newSearchRequest();
+    fillSearchRequest(stray, engine.SeqNo(), 0, SEARCH_APP_FLAG, SRCH_CMD_UNICAST);
+    QUdpSocket other;
+    QCOMPARE(other.writeDatagram(stray, QHostAddress(pj[3]), SEARCH_PORT), qint64(128));
+    QVERIFY(m_sim.waitForLines("search-tx", 4));
+    QVERIFY(waitForSearchEnd(engine));
+
+    QMap<QString, int> perTarget;
+    for (const Received& r : receivedWith(m_sim, SRCH_CMD_UNICAST)) {
+        if (r.from == QLatin1String("10.77.0.1:5320"))
+            ++perTarget[r.local];
+    }
+    QCOMPARE(perTarget, (QMap<QString, int>{{pj[0], 1}, {pj[1], 1}, {pj[2], 1}}));
+    QStringList list = found(engine);
+    list.sort();
+    QCOMPARE(list, pj.mid(0, 3));
+    QCOMPARE(log.count("SearchAckDataCheck : (05) Unicast Check..."), 4);
+    QCOMPARE(log.count("SearchAckDataCheck : (06) Unicast         [OK]"), 3);
+    QCOMPARE(receivedWith(m_sim, SRCH_CMD_ACCEPT).size(), 0);
+}
+
+void TestSearchNet::replyWithOtherHostIpGivesTwoItems()
+{
+    const QString elsewhere = QStringLiteral("10.77.0.60");
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",hostip=" + elsewhere,
+                          "--projector", projectorAddress(1) + ",hostip="}),
+             qPrintable(m_sim.errorString()));
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    QVERIFY(waitForSearchEnd(engine));
+
+    const QStringList list = found(engine);
+    QCOMPARE(list.size(), 3);
+    const qsizetype reported = list.indexOf(elsewhere);
+    QVERIFY2(reported >= 0, qPrintable(list.join(' ')));
+    QCOMPARE(list.value(reported + 1), projectorAddress(0)); // HostIp first, then the sender
+    QCOMPARE(list.count(projectorAddress(1)), 1);            // empty HostIp: the sender only
+}
+
+void TestSearchNet::notificationAddsWithoutAcceptance()
+{
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",silent,status=0x1234", "--notify",
+                          Own.toString(), "--notify-interval", "100"}),
+             qPrintable(m_sim.errorString()));
+    LogCapture log;
+    // A search with no destinations: it only listens, until its first tick at 500 ms.
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
+    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+    QVERIFY(waitForSearchEnd(engine));
+
+    QCOMPARE(found(engine), QStringList{projectorAddress(0)});
+    PJListItem item;
+    QVERIFY(engine.GetPJListItem(0, item));
+    QCOMPARE(item.Status, 0x1234u);
+    QVERIFY(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY") >= 1);
+    settle(100);
+    QCOMPARE(received(m_sim).size(), 0); // no request, and no acceptance
+}
+
+void TestSearchNet::newTargetListTakesTheRemainingRepeats()
+{
+    const QString pj = projectorAddress(0);
+    QVERIFY2(m_sim.start({"--projector", pj + ",silent"}), qPrintable(m_sim.errorString()));
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    engine.SetIpList({Own, QHostAddress(pj)});
+    QVERIFY(waitForSearchEnd(engine));
+    QVERIFY(m_sim.waitForLines("search-rx", 4));
+
+    int toProjector = 0;
+    for (const Received& r : received(m_sim))
+        toProjector += r.local == pj ? 1 : 0;
+    QCOMPARE(received(m_sim).size(), 4);
+    QCOMPARE(toProjector, 3);
+}
+
+void TestSearchNet::sequenceNumberWrapsToZero()
+{
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0)}), qPrintable(m_sim.errorString()));
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
+    {
+        const QuietSearchLog quiet;
+        // 65535 searches that send nothing: they have no destinations.
+        for (int i = 0; i < 65535; ++i) {
+            QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+            engine.Stop();
+        }
+    }
+    QCOMPARE(engine.SeqNo(), quint16(65535));
+    engine.SetIpList({Own, Broadcast});
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    QCOMPARE(engine.SeqNo(), quint16(0));
+    QVERIFY(waitForSearchEnd(engine));
+
+    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
+    QCOMPARE(requests.size(), 4);
+    for (const Received& r : requests)
+        QCOMPARE(r.seq, 0);
+    QCOMPARE(found(engine), QStringList{projectorAddress(0)}); // its reply with SeqNo 0 matched
+}
+
+void TestSearchNet::unsendableTargetIsReportedAndSearchGoesOn()
+{
+    // An interface without a broadcast address (point-to-point) gives a null target; sent
+    // as it is, the request would come back to the engine as if a projector had answered.
+    LogCapture log;
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, QHostAddress()});
+    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
+    QVERIFY(waitForSearchEnd(engine));
+    QCOMPARE(log.count("############################UDPSend Error!!  = "), 4);
+    QCOMPARE(log.count("Receive Data Count = 128"), 0);
+    QCOMPARE(engine.PJListCount(), 0);
+
+    // A 0.0.0.0 destination in an address list is refused alike; the others are still asked.
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0)}), qPrintable(m_sim.errorString()));
+    engine.SetIpList({Own, QHostAddress("0.0.0.0"), QHostAddress(projectorAddress(0))});
+    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+    QVERIFY(waitForSearchEnd(engine));
+    QCOMPARE(log.count("############################UDPSend Error!!  = 0.0.0.0"), 1);
+    QCOMPARE(found(engine), QStringList{projectorAddress(0)});
+}
+
+QTEST_GUILESS_MAIN(TestSearchNet)
+#include "tst_searchnet.moc"

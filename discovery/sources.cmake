@@ -7,3 +7,22 @@ target_sources(quillrelay PRIVATE
     discovery/pjsearchudp.cpp discovery/pjsearchudp.h
     discovery/niclist.cpp discovery/niclist.h
 )
+
+# Dialogs of the search: the projector list, the address input, the facade that runs them
+# and the line edits they share. The adapter descriptions shown in the interface box come
+# from the IP helper on Windows; elsewhere the interface's display name stays.
+target_sources(quillrelay PRIVATE
+    discovery/dialogsupport.h
+    discovery/lineeditforipaddress.cpp discovery/lineeditforipaddress.h
+    discovery/lineeditexbase.cpp discovery/lineeditexbase.h
+    discovery/addressinput.cpp discovery/addressinput.h
+    discovery/pjsearchdlg.cpp discovery/pjsearchdlg.h
+    discovery/pjsearch.cpp discovery/pjsearch.h
+    discovery/adapterdescriptions.h
+)
+if(QR_PLATFORM_WINDOWS)
+    target_sources(quillrelay PRIVATE discovery/adapterdescriptions_win.cpp)
+    target_link_libraries(quillrelay PUBLIC iphlpapi)
+else()
+    target_sources(quillrelay PRIVATE discovery/adapterdescriptions_generic.cpp)
+endif()

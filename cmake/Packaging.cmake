@@ -1,0 +1,118 @@
+# Install rules and packages: a .deb on Linux (cpack -G DEB), an NSIS installer on Windows.
+# Only the program is installed: the executable with its catalogue folders ja-JP/ and en-US/
+# beside it (the program looks for them in its own folder), plus the desktop integration.
+include(GNUInstallDirs)
+
+set(QR_APP_ID com.lumoravista.QuillRelay)
+set(QR_LINUX_DIR ${PROJECT_SOURCE_DIR}/packaging/linux)
+
+if(QR_PLATFORM_LINUX)
+    # /usr/lib/quillrelay/QuillRelay with the catalogues beside it; /usr/bin/quillrelay
+    # links to it. Qt resolves the link, so the program still finds its catalogues.
+    set(QR_INSTALL_APPDIR lib/quillrelay)
+    install(TARGETS QuillRelay RUNTIME DESTINATION ${QR_INSTALL_APPDIR})
+    foreach(qm ${QR_QM_FILES})
+        get_filename_component(qm_dir ${qm} DIRECTORY)
+        get_filename_component(language ${qm_dir} NAME)
+        install(FILES ${qm} DESTINATION ${QR_INSTALL_APPDIR}/${language})
+    endforeach()
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+    file(CREATE_LINK ../lib/quillrelay/QuillRelay ${CMAKE_BINARY_DIR}/packaging/quillrelay
+         SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/quillrelay DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+    install(FILES ${QR_LINUX_DIR}/${QR_APP_ID}.desktop DESTINATION share/applications)
+    install(FILES ${QR_LINUX_DIR}/${QR_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+    foreach(size 32 48 64 128 256)
+        install(FILES ${PROJECT_SOURCE_DIR}/resources/app/quillrelay-${size}.png
+                DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${QR_APP_ID}.png)
+    endforeach()
+    # XDG reads autostart entries from /etc/xdg/autostart only, whatever the prefix.
+    install(FILES ${QR_LINUX_DIR}/${QR_APP_ID}.autostart.desktop
+            DESTINATION /etc/xdg/autostart RENAME ${QR_APP_ID}.desktop)
+    # Touch input without root: the seat user gets /dev/uinput, loaded at boot.
+    install(FILES ${QR_LINUX_DIR}/60-quillrelay-uinput.rules DESTINATION lib/udev/rules.d)
+    install(FILES ${QR_LINUX_DIR}/quillrelay-uinput.conf DESTINATION lib/modules-load.d)
+    # The admin's system-wide preset starts from this example (see the file).
+    install(FILES "${QR_LINUX_DIR}/Quill Relay.conf.example"
+            DESTINATION share/doc/quillrelay/examples)
+
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_PACKAGE_NAME quillrelay)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # The xcb platform plugin comes with libqt6gui6; Wayland sessions want the Wayland one.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
+    file(WRITE ${CMAKE_BINARY_DIR}/packaging/conffiles
+         "/etc/xdg/autostart/${QR_APP_ID}.desktop\n")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        ${CMAKE_BINARY_DIR}/packaging/conffiles ${QR_LINUX_DIR}/postinst)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+
+if(QR_PLATFORM_WINDOWS)
+    # Manifest (administrator rights, no UI access, not DPI-aware), version resource
+    # (file and product version from project(): 1,0,0,3) and the executable's icon.
+    include(${PROJECT_SOURCE_DIR}/cmake/WindowsResources.cmake)
+    qr_configure_windows_rc(${CMAKE_BINARY_DIR}/quillrelay.rc)
+    target_sources(QuillRelay PRIVATE ${CMAKE_BINARY_DIR}/quillrelay.rc)
+    if(MSVC)
+        # The linker merges the manifest; its own UAC entry would clash with ours.
+        target_sources(QuillRelay PRIVATE ${QR_WINDOWS_MANIFEST})
+        target_link_options(QuillRelay PRIVATE /MANIFESTUAC:NO)
+    else()
+        set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc PROPERTIES
+            COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
+    endif()
+
+    # Everything in one folder: QuillRelay.exe, ja-JP\, en-US\ and the Qt runtime that
+    # windeployqt gathers.
+    install(TARGETS QuillRelay RUNTIME DESTINATION .)
+    foreach(qm ${QR_QM_FILES})
+        get_filename_component(qm_dir ${qm} DIRECTORY)
+        get_filename_component(language ${qm_dir} NAME)
+        install(FILES ${qm} DESTINATION ${language})
+    endforeach()
+    qt_generate_deploy_app_script(TARGET QuillRelay
+        FILENAME_VARIABLE qr_deploy_script
+        NO_UNSUPPORTED_PLATFORM_ERROR)
+    install(SCRIPT ${qr_deploy_script})
+
+    set(CPACK_GENERATOR NSIS)
+    set(CPACK_PACKAGE_INSTALL_DIRECTORY "Lumoravista\\Quill Relay")
+    set(CPACK_NSIS_DISPLAY_NAME "Quill Relay")
+    set(CPACK_NSIS_PACKAGE_NAME "Quill Relay")
+    set(CPACK_NSIS_MUI_ICON ${QR_WINDOWS_ICON})
+    set(CPACK_NSIS_MUI_UNIICON ${QR_WINDOWS_ICON})
+    set(CPACK_NSIS_INSTALLED_ICON_NAME QuillRelay.exe)
+    set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+    # Per-machine install (Program Files); the program itself asks for elevation anyway.
+    set(CPACK_NSIS_DEFINES "RequestExecutionLevel admin")
+    set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
+    # Start at login for every user, like the Linux autostart entry.
+    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+        "CreateShortCut '$SMSTARTUP\\\\Quill Relay.lnk' '$INSTDIR\\\\QuillRelay.exe'")
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Quill Relay.lnk'")
+    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetShellVarContext all")
+endif()
+
+set(CPACK_PACKAGE_NAME "Quill Relay")
+set(CPACK_PACKAGE_VENDOR "Lumoravista")
+set(CPACK_PACKAGE_CONTACT "Lumoravista <support@lumoravista.invalid>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Use a network projector's electronic pen as touch or mouse input")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quill Relay lives in the system tray and turns the electronic pen of a network\n\
+projector into an input device of the computer: it switches the projector's pen function\n\
+on and injects every stroke as touch or left-button mouse input on the primary screen.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://lumoravista.invalid/quillrelay")
+set(CPACK_PACKAGE_FILE_NAME quillrelay-${PROJECT_VERSION})
+# cpack -B <folder> puts the package elsewhere.
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+# Debug builds carry their symbols; the package does not.
+set(CPACK_STRIP_FILES ON)
+include(CPack)

@@ -68,13 +68,13 @@ if(QR_PLATFORM_WINDOWS)
             COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
     endif()
 
-    # Everything in one folder: QuillRelay.exe, ja-JP\, en-US\ and the Qt runtime that
-    # windeployqt gathers.
-    install(TARGETS QuillRelay RUNTIME DESTINATION .)
+    # Everything in one folder, bin\ (where Qt's deploy script and NSIS's shortcuts expect the
+    # program): QuillRelay.exe, ja-JP\, en-US\ and the Qt runtime that windeployqt gathers.
+    install(TARGETS QuillRelay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     foreach(qm ${QR_QM_FILES})
         get_filename_component(qm_dir ${qm} DIRECTORY)
         get_filename_component(language ${qm_dir} NAME)
-        install(FILES ${qm} DESTINATION ${language})
+        install(FILES ${qm} DESTINATION ${CMAKE_INSTALL_BINDIR}/${language})
     endforeach()
     qt_generate_deploy_app_script(TARGET QuillRelay
         FILENAME_VARIABLE qr_deploy_script
@@ -87,16 +87,16 @@ if(QR_PLATFORM_WINDOWS)
     set(CPACK_NSIS_PACKAGE_NAME "Quill Relay")
     set(CPACK_NSIS_MUI_ICON ${QR_WINDOWS_ICON})
     set(CPACK_NSIS_MUI_UNIICON ${QR_WINDOWS_ICON})
-    set(CPACK_NSIS_INSTALLED_ICON_NAME QuillRelay.exe)
+    set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\QuillRelay.exe)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-    # Per-machine install (Program Files); the program itself asks for elevation anyway.
+    # Per-machine install (Program Files, shortcuts for all users); the program itself asks
+    # for elevation anyway.
     set(CPACK_NSIS_DEFINES "RequestExecutionLevel admin")
     set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
     # Start at login for every user, like the Linux autostart entry.
     set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
-        "CreateShortCut '$SMSTARTUP\\\\Quill Relay.lnk' '$INSTDIR\\\\QuillRelay.exe'")
+        "CreateShortCut '$SMSTARTUP\\\\Quill Relay.lnk' '$INSTDIR\\\\bin\\\\QuillRelay.exe'")
     set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Quill Relay.lnk'")
-    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetShellVarContext all")
 endif()
 
 set(CPACK_PACKAGE_NAME "Quill Relay")

@@ -33,7 +33,11 @@ bool EventWait::waitUntil(const Condition& done)
         if (left <= 0)
             return false;
         slice.start(std::min(left, m_sliceMs));
-        m_loop.exec();
+        const int outcome = m_loop.exec();
         slice.stop();
+        // -1: the application is quitting and no event loop may run any more. Waiting on
+        // would only spin, so the wait ends here with whatever holds now.
+        if (outcome == -1)
+            return done();
     }
 }

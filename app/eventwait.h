@@ -24,14 +24,14 @@ public:
 
     // Ends the current slice early whenever `signal` of `sender` is emitted, so that the
     // condition is looked at again without waiting for the slice to run out.
-    template <typename Sender, typename Signal>
-    void wakeOn(const Sender* sender, Signal signal)
+    template <typename Sender, typename Signal> void wakeOn(const Sender* sender, Signal signal)
     {
         m_connections.append(QObject::connect(sender, signal, &m_loop, &QEventLoop::quit));
     }
 
-    // True as soon as `done` holds; false when the deadline passed first. `done` is
-    // looked at before the first slice, so a condition that already holds costs nothing.
+    // True as soon as `done` holds; false when the deadline passed first, or when the
+    // application was told to quit (no event loop may run then). `done` is looked at
+    // before the first slice, so a condition that already holds costs nothing.
     bool waitUntil(const Condition& done);
 
     // Milliseconds left until the deadline (0 once it has passed).

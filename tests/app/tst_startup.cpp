@@ -47,12 +47,24 @@ void TestStartup::catalogueChoice_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("baseName");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("ja_JP") << "ja_JP" << "QuillRelay.ja-JP" << "ja-JP";
-    QTest::newRow("ja alone") << "ja" << "QuillRelay.ja-JP" << "ja-JP";
-    QTest::newRow("en_US") << "en_US" << "QuillRelay.en-US" << "en-US";
-    QTest::newRow("de_DE") << "de_DE" << "QuillRelay.en-US" << "en-US";
-    QTest::newRow("zh_CN") << "zh_CN" << "QuillRelay.en-US" << "en-US";
-    QTest::newRow("C") << "C" << "QuillRelay.en-US" << "en-US";
+    QTest::newRow("ja_JP") << "ja_JP"
+                           << "QuillRelay.ja-JP"
+                           << "ja-JP";
+    QTest::newRow("ja alone") << "ja"
+                              << "QuillRelay.ja-JP"
+                              << "ja-JP";
+    QTest::newRow("en_US") << "en_US"
+                           << "QuillRelay.en-US"
+                           << "en-US";
+    QTest::newRow("de_DE") << "de_DE"
+                           << "QuillRelay.en-US"
+                           << "en-US";
+    QTest::newRow("zh_CN") << "zh_CN"
+                           << "QuillRelay.en-US"
+                           << "en-US";
+    QTest::newRow("C") << "C"
+                       << "QuillRelay.en-US"
+                       << "en-US";
 }
 
 void TestStartup::catalogueChoice()

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+// Tells the controller that the desktop session or the process is ending, so that it can
+// do what Exit does (save the settings, switch the pen function off) before it goes.
+// Sources: the session manager's request (Qt's commitDataRequest: log-out and shutdown on
+// Windows and on X11 desktops) and, on Linux, SIGTERM, SIGINT and SIGHUP.
+class SessionEndWatcher final : public QObject {
+    Q_OBJECT
+public:
+    explicit SessionEndWatcher(QObject* parent = nullptr);
+    ~SessionEndWatcher() override;
+    Q_DISABLE_COPY_MOVE(SessionEndWatcher)
+
+signals:
+    // Emitted once.
+    void sessionEnding();
+
+private:
+    void notify();
+    void watchPlatformSignals(); // defined per platform
+    void releasePlatformSignals();
+
+    bool m_notified = false;
+    QObject* m_platform = nullptr;
+};

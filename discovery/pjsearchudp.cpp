@@ -12,6 +12,8 @@ namespace {
 // Interval of the broadcast repeats, and the number of sends a broadcast search makes.
 constexpr int RepeatIntervalMs = 500;
 constexpr int BroadcastSends = 4;
+// Datagrams taken from the socket in one readyRead() before the event loop runs again.
+constexpr int DatagramsPerRound = 64;
 
 void logException(const QException& e)
 {
@@ -173,7 +175,9 @@ void PJSearchUdp::UdpReadyRead()
     try {
         // Every pending datagram is read and judged by itself, with its own sender: many
         // projectors answer a broadcast at the same moment, and their replies queue up here.
-        while (m_socket->hasPendingDatagrams()) {
+        // A round takes a bounded number, so that a flood cannot keep the dialog from being
+        // painted; the socket stays readable and the rest comes with the next readyRead().
+        for (int round = 0; round < DatagramsPerRound && m_socket->hasPendingDatagrams(); ++round) {
             QByteArray buffer(SEARCH_REPLY_BUFFER_SIZE, '\0');
             QHostAddress sender;
             const qint64 received = m_socket->readDatagram(buffer.data(), buffer.size(), &sender);

@@ -113,6 +113,7 @@ private slots:
     void addressSearchSendsOnceEachAndRejectsOthers();
     void replyWithOtherHostIpGivesTwoItems();
     void notificationAddsWithoutAcceptance();
+    void burstLargerThanOneReadIsHandledWhole();
     void newTargetListTakesTheRemainingRepeats();
     void sequenceNumberWrapsToZero();
     void unsendableTargetIsReportedAndSearchGoesOn();
@@ -319,6 +320,31 @@ void TestSearchNet::notificationAddsWithoutAcceptance()
     QVERIFY(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY") >= 1);
     settle(100);
     QCOMPARE(received(m_sim).size(), 0); // no request, and no acceptance
+}
+
+void TestSearchNet::burstLargerThanOneReadIsHandledWhole()
+{
+    // 150 notifications queue up before the engine gets to read any of them (as many as the
+    // socket's default receive buffer holds); each one is evaluated, the later ones in later
+    // rounds of the event loop.
+    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
+    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+    QUdpSocket sender;
+    QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+    QByteArray notification(100, '\0');
+    qToLittleEndian<quint32>(SRCH_CMD_NOTIFY, notification.data() + 16);
+    LogCapture log;
+    for (int i = 0; i < 150; ++i) {
+        notification.replace(96, 4, QByteArray::number(1000 + i));
+        QCOMPARE(sender.writeDatagram(notification, QHostAddress::LocalHost, SEARCH_PORT),
+                 qint64(100));
+    }
+    QVERIFY(waitForSearchEnd(engine));
+    QCOMPARE(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY"), 150);
+    QCOMPARE(found(engine), QStringList{"127.0.0.1"}); // one sender, one item
+    PJListItem item;
+    QVERIFY(engine.GetPJListItem(0, item));
+    QCOMPARE(item.Name, QStringLiteral("1000")); // the first one's name stays
 }
 
 void TestSearchNet::newTargetListTakesTheRemainingRepeats()

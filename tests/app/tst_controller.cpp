@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMessageBox>
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QSettings>
@@ -89,6 +90,7 @@ private slots:
     void exitDuringConnectWaitEndsTheCommand();
     void sigtermActsAsExit();
     void trayMenuFollowsTheControllerState();
+    void noTrayIsToldOnceAfterTheGracePeriod();
 
 private:
     std::unique_ptr<Inkbridge> makeController();
@@ -385,6 +387,35 @@ void TestController::trayMenuFollowsTheControllerState()
     });
     QMetaObject::invokeMethod(controller.get(), "trayMenuAboutInkbridgeProc");
     QVERIFY(!controller->isDialogOpen());
+}
+
+void TestController::noTrayIsToldOnceAfterTheGracePeriod()
+{
+    // The offscreen platform has no system tray, like some Linux desktops.
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QVERIFY2(m_projector->start({"--pen-script", "none"}), qPrintable(m_projector->errorString()));
+    storeSettings(NetnsProjector::projectorAddress(), m_adapter);
+    auto controller = makeController();
+    controller->setNoTrayGracePeriod(300);
+    controller->run();
+    auto notices = [] {
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            shown += box && box->isVisible() && box->text().contains("pkill -x QuillRelay");
+        }
+        return shown;
+    };
+    QTest::qWait(150);
+    QCOMPARE(notices(), 0); // not before the panel had its chance
+    QTRY_COMPARE(notices(), 1);
+    QTRY_VERIFY(controller->isConnected()); // and it still does its job
+    QTest::qWait(500);
+    QCOMPARE(notices(), 1);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox*>(w))
+            w->close();
+    }
 }
 
 QTEST_MAIN(TestController)

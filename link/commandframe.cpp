@@ -1,5 +1,7 @@
 #include "link/commandframe.h"
 
+#include <algorithm>
+
 namespace CommandFrame {
 
 quint8 checksum(const QByteArray& bytes, qsizetype count)
@@ -44,44 +46,47 @@ int ReplyScanner::addChunk(const QByteArray& chunk)
 {
     if (m_result != 0 || chunk.isEmpty())
         return m_result;
-    m_pending.append(chunk);
-    m_chunkEnds.append(m_pending.size());
-    scan();
-    return m_result;
-}
+    if (m_starts.isEmpty() || m_starts.back() != m_received.size())
+        m_starts.append(m_received.size());
+    m_received.append(chunk);
 
-void ReplyScanner::dropFront(qsizetype count)
-{
-    m_pending.remove(0, count);
-    QList<qsizetype> ends;
-    for (const qsizetype end : std::as_const(m_chunkEnds)) {
-        if (end > count)
-            ends.append(end - count);
-    }
-    m_chunkEnds = ends;
-}
-
-void ReplyScanner::scan()
-{
-    while (!m_pending.isEmpty()) {
-        const quint8 first = quint8(m_pending[0]);
-        if (first != (m_byte1 | 0x20) && !(first & 0x80)) {
-            dropFront(m_chunkEnds.value(0, m_pending.size()));
+    // Follow every open position; a finished frame may open the position behind it, which
+    // is looked at in the same pass (positions only grow).
+    QList<qsizetype> open;
+    for (qsizetype i = 0; i < m_starts.size(); ++i) {
+        const qsizetype start = m_starts[i];
+        const qsizetype available = m_received.size() - start;
+        if (available < CommandFrame::kHeaderSize) {
+            open.append(start);
             continue;
         }
-        if (m_pending.size() < CommandFrame::kHeaderSize)
-            return;
-        const qsizetype length = ((quint8(m_pending[3]) & 0x0F) << 8) | quint8(m_pending[4]);
+        const qsizetype length =
+            ((quint8(m_received[start + 3]) & 0x0F) << 8) | quint8(m_received[start + 4]);
         const qsizetype size = CommandFrame::kHeaderSize + length + 1;
-        if (m_pending.size() < size)
-            return;
-        const QByteArray frame = m_pending.left(size);
+        if (available < size) {
+            open.append(start);
+            continue;
+        }
+        const QByteArray frame = m_received.mid(start, size);
         const int rating = CommandFrame::checkReply(m_byte1, m_byte2, frame);
         if (rating != 0) {
             m_result = rating;
             m_reply = frame;
-            return;
+            m_starts.clear();
+            return m_result;
         }
-        dropFront(size);
+        const bool wellFormed = CommandFrame::checksum(frame, size - 1) == quint8(frame.back());
+        const qsizetype next = start + size;
+        if (wellFormed && next < m_received.size() && !m_starts.contains(next)) {
+            // Keep the list sorted so that the earliest reply wins.
+            const auto at = std::lower_bound(m_starts.begin() + i + 1, m_starts.end(), next);
+            m_starts.insert(at - m_starts.begin(), next);
+        } else if (wellFormed && next == m_received.size()) {
+            open.append(next); // the next read starts there anyway; noted once below
+        }
     }
+    std::sort(open.begin(), open.end());
+    open.erase(std::unique(open.begin(), open.end()), open.end());
+    m_starts = open;
+    return m_result;
 }

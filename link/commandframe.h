@@ -35,12 +35,14 @@ int checkReply(quint8 byte1, quint8 byte2, const QByteArray& chunk);
 // Finds the reply to one command in the bytes a TCP connection delivers, however the
 // connection cuts them into reads.
 //
-// At each position it expects the start of a frame. A byte that cannot start a reply (not
-// the positive reply's first byte, bit 7 clear) is passed over together with the rest of the
-// read that brought it, as a stray chunk. Otherwise the frame's header gives its length;
-// once the whole frame is there it is rated with CommandFrame::checkReply, and a frame that
-// is not a reply is passed over as a whole. Pieces of a frame that arrive in several reads
-// are joined first; several frames in one read are taken one after the other.
+// A frame may begin where a read begins or where a complete, well-formed frame (valid
+// checksum) ends. Each such position is followed until the frame's header says it is
+// complete; then CommandFrame::checkReply rates it. A well-formed frame that is not the reply
+// (another command's reply) is passed over and the next frame looked for after it; anything
+// else at a position (a bad checksum, stray bytes whose "length" never completes) is given
+// up there, while the next read still gets its own chance. So a reply cut into several reads
+// is joined, several frames in one read are taken one after the other, and stray data does
+// not hide a reply that arrives in a later read.
 class ReplyScanner final {
 public:
     ReplyScanner(quint8 byte1, quint8 byte2) : m_byte1(byte1), m_byte2(byte2) {}
@@ -53,13 +55,10 @@ public:
     QByteArray reply() const { return m_reply; }
 
 private:
-    void scan();
-    void dropFront(qsizetype count);
-
     quint8 m_byte1;
     quint8 m_byte2;
-    QByteArray m_pending;         // received, not yet examined
-    QList<qsizetype> m_chunkEnds; // where each read ends within m_pending
+    QByteArray m_received;     // every byte so far
+    QList<qsizetype> m_starts; // positions where a frame may begin, in ascending order
     int m_result = 0;
     QByteArray m_reply;
 };

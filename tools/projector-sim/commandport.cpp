@@ -45,7 +45,7 @@ CommandPort::CommandPort(QObject* parent) : QObject(parent)
 bool CommandPort::isKnownMode(const QString& mode)
 {
     static const QStringList known{"ok",    "reject",  "error", "silent", "drop",
-                                   "split", "garbage", "short", "refuse"};
+                                   "split", "garbage", "short", "noread", "refuse"};
     return known.contains(mode);
 }
 
@@ -87,8 +87,14 @@ void CommandPort::accept()
             socket->deleteLater();
             continue;
         }
-        connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket, mode] { readFrom(socket, mode); });
+        if (mode == QLatin1String("noread")) {
+            // Never reads: the computer's writes pile up until its buffers are full.
+            SimLog::line(QStringLiteral("cmd-noread %1").arg(peer));
+            socket->setReadBufferSize(1);
+        } else {
+            connect(socket, &QTcpSocket::readyRead, this,
+                    [this, socket, mode] { readFrom(socket, mode); });
+        }
         connect(socket, &QTcpSocket::disconnected, this, [socket, peer] {
             SimLog::line(QStringLiteral("cmd-close %1").arg(peer));
             socket->deleteLater();

@@ -21,6 +21,7 @@
 //   split    the positive reply in two writes, --split-gap ms apart, cut after --split-at bytes
 //   garbage  first a chunk that is not the reply (22 CE 00 00 00 F0), then the positive reply
 //   short    a positive reply of six bytes, shorter than the command expects
+//   noread   accepts the connection and never reads from it
 // "refuse" as the only mode means the port is not opened at all, so connecting is refused.
 class CommandPort final : public QObject {
     Q_OBJECT

@@ -36,8 +36,12 @@ It only ever sends to loopback and 10.77.0.0/16.
 
 Command modes (--command-mode M1,M2,...: one per connection, the last one repeats):
   ok, reject (result byte of --result), error, silent, drop, split, garbage, short,
-  refuse (alone: the port is not opened, so connecting is refused; in a list: the
-  connection is reset at once).
+  noread (never reads the connection), refuse (alone: the port is not opened, so
+  connecting is refused; in a list: the connection is reset at once).
+  ok: 23 CE 00 00 02 00 00 F3; reject: 23 CE 00 00 02 00 <result> <sum>;
+  error: A3 CE 00 00 02 00 00 73; garbage: 22 CE 00 00 00 F0, then the ok reply;
+  short: 23 CE 00 00 00 F1. A frame that is not a well-formed pen-control command gets
+  an error reply (byte 0 | 0xA0) in every answering mode.
 
 Pen scripts (--pen-script): line, circle, two-pens, lost-up, out-of-range, garbage, none.
 
@@ -49,7 +53,7 @@ Output, one line per event (bytes as upper-case hex pairs):
   search-accept LOCAL FROM:PORT   search-silent ADDR   search-ignored FROM:PORT WHY
   cmd-listen ADDR:PORT modes=...   cmd-refuse ADDR:PORT not listening
   cmd-accept PEER mode=M   cmd-rx PEER HEX   cmd-tx PEER HEX
-  cmd-drop PEER   cmd-silent PEER   cmd-reset PEER   cmd-close PEER
+  cmd-drop PEER   cmd-silent PEER   cmd-noread PEER   cmd-reset PEER   cmd-close PEER
   pen-start TO:PORT script=S   pen-tx TO:PORT HEX   pen-done TO:PORT   pen-stop TO:PORT
   refused WHAT TO:PORT ...       (a destination outside the allowed ranges))";
 

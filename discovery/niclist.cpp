@@ -110,12 +110,3 @@ bool NicList::GetDisplayName(int index, QString& out) const
     out = m_displayName[index];
     return true;
 }
-
-int NicList::IndexOfName(const QString& name) const
-{
-    for (int i = 0; i < m_count; ++i) {
-        if (m_name[i] == name)
-            return i;
-    }
-    return -1;
-}

@@ -39,9 +39,6 @@ public:
     bool GetName(int index, QString& out) const;        // system name
     bool GetDisplayName(int index, QString& out) const; // human-readable name
 
-    // The index of the first entry whose system name is `name`, -1 when there is none.
-    int IndexOfName(const QString& name) const;
-
 private:
     void build(const QList<NicSource>& sources);
     bool isValidIndex(int index) const;

@@ -107,8 +107,7 @@ private slots:
     void init();
     void cleanup();
     void interfaceTableSeesTheTestInterface();
-    void broadcastSendsFourIdenticalRequestsAndDropsItsEcho();
-    void broadcastReplyIsAcceptedWithTheRequestAsCommand5();
+    void broadcastSearch();
     void fiftyProjectorsAnsweringAtOnceAreAllFound();
     void addressSearchSendsOnceEachAndRejectsOthers();
     void replyWithOtherHostIpGivesTwoItems();
@@ -147,33 +146,32 @@ void TestSearchNet::interfaceTableSeesTheTestInterface()
     QCOMPARE(bcast, Broadcast);
 }
 
-void TestSearchNet::broadcastSendsFourIdenticalRequestsAndDropsItsEcho()
+void TestSearchNet::broadcastSearch()
 {
-    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",silent"}),
+    const QString pj = projectorAddress(0);
+    QVERIFY2(m_sim.start({"--projector", pj + ",name=Hall,status=0x30"}),
              qPrintable(m_sim.errorString()));
     LogCapture log;
     PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
     const quint32 before = quint32(QDateTime::currentMSecsSinceEpoch());
     QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
     const quint32 after = quint32(QDateTime::currentMSecsSinceEpoch());
-    QVERIFY(engine.IsSearching());
     QVERIFY(waitForSearchEnd(engine));
-    QVERIFY(m_sim.waitForLines("search-rx", 4));
+    QVERIFY(m_sim.waitForLines("search-accept", 4));
     settle(200); // a fifth request, if any, would show up now
 
-    const QList<Received> requests = received(m_sim);
+    // Four identical requests to the broadcast address, from port 5320.
+    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
     QCOMPARE(requests.size(), 4);
     for (const Received& r : requests) {
-        QVERIFY2(r.local != projectorAddress(0), "sent to the projector, not the broadcast");
+        QVERIFY2(r.local != pj, "sent to the projector, not the broadcast address");
         QCOMPARE(r.from, QStringLiteral("10.77.0.1:5320"));
         QCOMPARE(r.bytes, requests.first().bytes);
     }
-    // The request of the first search, field by field.
     const QByteArray& request = requests.first().bytes;
     QCOMPARE(request.size(), 128);
-    QCOMPARE(request.first(8).toHex(), QByteArray("5a52565813000000"));
-    QCOMPARE(qFromLittleEndian<quint16>(request.constData() + 8), quint16(1));
-    QCOMPARE(qFromLittleEndian<quint16>(request.constData() + 10), quint16(112));
+    QCOMPARE(request.first(12).toHex(), QByteArray("5a525658130000000100"
+                                                   "7000"));
     const quint32 stamp = qFromLittleEndian<quint32>(request.constData() + 12);
     QVERIFY2(stamp - before <= after - before, "TimeStamp not taken at the start");
     QCOMPARE(request.sliced(16, 12).toHex(), QByteArray("020000000000000000000001"));
@@ -183,31 +181,18 @@ void TestSearchNet::broadcastSendsFourIdenticalRequestsAndDropsItsEcho()
     // A request sent to the computer's own address would come back the same way: four
     // echoes for four broadcasts mean that none was.
     QCOMPARE(log.count("##echo##:hostip() : 10.77.0.1"), 4);
-    QCOMPARE(engine.PJListCount(), 0);
-}
 
-void TestSearchNet::broadcastReplyIsAcceptedWithTheRequestAsCommand5()
-{
-    const QString pj = projectorAddress(0);
-    QVERIFY2(m_sim.start({"--projector", pj + ",name=Hall,status=0x30"}),
-             qPrintable(m_sim.errorString()));
-    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
-    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
-    QVERIFY(waitForSearchEnd(engine));
-    QVERIFY(m_sim.waitForLines("search-accept", 4));
-
-    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
+    // Each of the four replies is answered with the request, CommandID 5.
+    QByteArray acceptance = request;
+    acceptance[16] = char(SRCH_CMD_ACCEPT);
     const QList<Received> accepts = receivedWith(m_sim, SRCH_CMD_ACCEPT);
-    QCOMPARE(requests.size(), 4);
-    QCOMPARE(accepts.size(), 4); // one per reply
-    QByteArray expected = requests.first().bytes;
-    expected[16] = char(SRCH_CMD_ACCEPT);
+    QCOMPARE(accepts.size(), 4);
     for (const Received& a : accepts) {
         QCOMPARE(a.local, pj);
         QCOMPARE(a.from, QStringLiteral("10.77.0.1:5320"));
-        QCOMPARE(a.bytes.toHex(), expected.toHex());
+        QCOMPARE(a.bytes.toHex(), acceptance.toHex());
     }
-    // Four replies, one projector.
+    // Four replies, one projector; the echo is not in the list.
     QCOMPARE(found(engine), QStringList{pj});
     PJListItem item;
     QVERIFY(engine.GetPJListItem(0, item));
@@ -400,14 +385,6 @@ void TestSearchNet::unsendableTargetIsReportedAndSearchGoesOn()
     QCOMPARE(log.count("############################UDPSend Error!!  = "), 4);
     QCOMPARE(log.count("Receive Data Count = 128"), 0);
     QCOMPARE(engine.PJListCount(), 0);
-
-    // A 0.0.0.0 destination in an address list is refused alike; the others are still asked.
-    QVERIFY2(m_sim.start({"--projector", projectorAddress(0)}), qPrintable(m_sim.errorString()));
-    engine.SetIpList({Own, QHostAddress("0.0.0.0"), QHostAddress(projectorAddress(0))});
-    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
-    QVERIFY(waitForSearchEnd(engine));
-    QCOMPARE(log.count("############################UDPSend Error!!  = 0.0.0.0"), 1);
-    QCOMPARE(found(engine), QStringList{projectorAddress(0)});
 }
 
 QTEST_GUILESS_MAIN(TestSearchNet)

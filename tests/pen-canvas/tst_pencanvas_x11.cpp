@@ -62,6 +62,7 @@ private:
     struct Run {
         QJsonObject record;
         QImage png;
+        QImage screen;
     };
     Run drive(const Steps& steps);
 
@@ -91,6 +92,7 @@ TestPenCanvasX11::Run TestPenCanvasX11::drive(const Steps& steps)
     static int runNo = 0;
     const QString png = m_dir.filePath(QString("canvas-%1.png").arg(++runNo));
     const QString json = m_dir.filePath(QString("canvas-%1.json").arg(runNo));
+    const QString screen = m_dir.filePath(QString("screen-%1.png").arg(runNo));
 
     // Park the pointer away from everything first, with no button held.
     XTestFakeMotionEvent(m_display, -1, 1000, 10, CurrentTime);
@@ -105,7 +107,7 @@ TestPenCanvasX11::Run TestPenCanvasX11::drive(const Steps& steps)
     QByteArray out;
     QObject::connect(&canvas, &QProcess::readyReadStandardOutput, &canvas,
                      [&] { out += canvas.readAllStandardOutput(); });
-    canvas.start(PEN_CANVAS_PATH, {"--output", png, "--record", json});
+    canvas.start(PEN_CANVAS_PATH, {"--output", png, "--record", json, "--screen-output", screen});
 
     EventWait ready(20000, 200);
     ready.wakeOn(&canvas, &QProcess::readyReadStandardOutput);
@@ -148,6 +150,7 @@ TestPenCanvasX11::Run TestPenCanvasX11::drive(const Steps& steps)
     if (f.open(QIODevice::ReadOnly))
         run.record = QJsonDocument::fromJson(f.readAll()).object();
     run.png = QImage(png);
+    run.screen = QImage(screen);
 
     // Drop the sentinel's stroke: the rows describe only their own input.
     QJsonArray strokes = run.record["strokes"].toArray();
@@ -237,6 +240,11 @@ void TestPenCanvasX11::pngShowsTheInkWhereThePointerWent()
     QCOMPARE(offLine, paper);
     QVERIFY2(onLine != paper, "no ink on the stroke's path");
     QVERIFY(onLine.blue() > onLine.red()); // the mouse ink, not some other mark
+
+    // The picture of the whole screen shows the same: the canvas covers it one to one.
+    QCOMPARE(run.screen.size(), QSize(1024, 768));
+    QCOMPARE(run.screen.pixelColor(400, 400), onLine);
+    QCOMPARE(run.screen.pixelColor(400, 430), paper);
 }
 
 QTEST_GUILESS_MAIN(TestPenCanvasX11)

@@ -1,7 +1,8 @@
 // pen-canvas: a full-screen window on the primary screen that draws where injected pointer
 // and touch input went, so the pen path can be watched (and checked) end to end.
 //
-//   pen-canvas [--output canvas.png] [--record strokes.json] [--quit-after ms]
+//   pen-canvas [--output canvas.png] [--record strokes.json] [--screen-output screen.png]
+//              [--quit-after ms]
 //
 // It prints "pen-canvas: ready WxH+X+Y" once it is on screen, one line per finished stroke,
 // and on exit writes the PNG and the JSON record. SIGTERM, SIGINT and Esc end it (writing
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -46,17 +48,20 @@ void say(const QString& line)
 // Ends the canvas on Esc; everything else reaches the canvas.
 class EscFilter final : public QObject {
 public:
-    using QObject::QObject;
+    explicit EscFilter(std::function<void()> onEsc) : m_onEsc(std::move(onEsc)) {}
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
-            QCoreApplication::quit();
+            m_onEsc();
             return true;
         }
         return QObject::eventFilter(o, e);
     }
+
+private:
+    std::function<void()> m_onEsc;
 };
 
 // Runs a callback the first time the window it watches is exposed.
@@ -90,18 +95,25 @@ int main(int argc, char** argv)
     const QCommandLineOption output("output", "Write the canvas as PNG to <png> on exit.", "png");
     const QCommandLineOption record("record", "Write the strokes as JSON to <json> on exit.",
                                     "json");
+    const QCommandLineOption screenOutput(
+        "screen-output",
+        "Write the whole screen (the canvas and what lies above it, such as a tray) as PNG to "
+        "<png> on exit.",
+        "png");
     const QCommandLineOption quitAfter("quit-after", "End after <ms> milliseconds.", "ms");
-    cli.addOptions({output, record, quitAfter});
+    cli.addOptions({output, record, screenOutput, quitAfter});
     cli.process(app);
 
     PenCanvas canvas;
-    EscFilter esc;
-    canvas.installEventFilter(&esc);
-
     auto writeFiles = [&] {
         if (cli.isSet(output)) {
             const QString path = cli.value(output);
             say(canvas.savePng(path) ? "wrote " + path : "cannot write " + path);
+        }
+        if (cli.isSet(screenOutput)) {
+            const QString path = cli.value(screenOutput);
+            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+            say(shot.save(path, "PNG") ? "wrote " + path : "cannot write " + path);
         }
         if (cli.isSet(record)) {
             const QString path = cli.value(record);
@@ -111,6 +123,19 @@ int main(int argc, char** argv)
             say(ok ? "wrote " + path : "cannot write " + path);
         }
     };
+
+    // Every planned end writes the files first, while the window is still on screen: quitting
+    // closes the windows, and the screen picture would show none of them.
+    bool written = false;
+    auto finish = [&] {
+        if (!written) {
+            written = true;
+            writeFiles();
+        }
+        QCoreApplication::quit();
+    };
+    EscFilter esc(finish);
+    canvas.installEventFilter(&esc);
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         std::perror("socketpair");
@@ -124,7 +149,7 @@ int main(int argc, char** argv)
         if (sig == SIGUSR1)
             writeFiles();
         else
-            QCoreApplication::quit();
+            finish();
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
@@ -140,7 +165,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "pen-canvas: --quit-after wants milliseconds\n");
             return 2;
         }
-        QTimer::singleShot(ms, &app, &QCoreApplication::quit);
+        QTimer::singleShot(ms, &app, finish);
     }
 
     QObject::connect(&canvas, &PenCanvas::strokeFinished, &app, [&](int index) {
@@ -173,7 +198,8 @@ int main(int argc, char** argv)
     canvas.windowHandle()->installEventFilter(&ready);
 
     const int rc = app.exec();
-    writeFiles();
+    if (!written) // the window was closed: the canvas picture and the record are still whole
+        writeFiles();
     const PenCanvas::Counts& c = canvas.counts();
     say(QString("strokes=%1 mouse-presses=%2 mouse-releases=%3 touch-presses=%4 "
                 "touch-releases=%5")

@@ -101,7 +101,6 @@ class TestEvdevFrames : public QObject {
     Q_OBJECT
 private slots:
     void penDownTouchesOnlyWithTheTouchDownFrame();
-    void moveReportsOnlyWhatChanged();
     void secondPenTakesTheNextSlotAndKeepsTheFirstAsPointer();
     void liftOfOnePenKeepsBtnTouchUntilTheLast();
     void lostUpEndsTheSilentContact();
@@ -122,16 +121,6 @@ void TestEvdevFrames::penDownTouchesOnlyWithTheTouchDownFrame()
                           {syn}, // hover: a touchscreen has no hover
                           {trackingId(0), mtX(500), mtY(300), touching(1), x(500), y(300), syn},
                       }));
-}
-
-void TestEvdevFrames::moveReportsOnlyWhatChanged()
-{
-    Rig rig;
-    rig.touch.PenDown(1, 500, 300);
-    rig.frames.clear();
-    rig.touch.PenMove(1, 510, 300);
-    rig.touch.PenMove(1, 510, 300);
-    QVERIFY(framesAre(rig.frames, {{mtX(510), x(510), syn}, {syn}}));
 }
 
 void TestEvdevFrames::secondPenTakesTheNextSlotAndKeepsTheFirstAsPointer()

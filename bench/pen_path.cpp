@@ -1,0 +1,91 @@
+// Cost of one pen-status record from the datagram to the device: the record checks, the
+// decoding, the mapping to the screen, the dispatch and the injector's frame, into devices
+// that accept everything and keep nothing. The datagrams hold one record per active pen,
+// as the projector sends them; "per_record" is the time per record.
+#include "app/pendispatch.h"
+#include "app/penstatusrecord.h"
+#include "injection/injectionbackend_recording.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
+namespace {
+
+QByteArray record(int id, int button, int x, int y)
+{
+    QByteArray r = QByteArray::fromHex("03CE00000702");
+    r.append(char(id)).append(char(button));
+    r.append(char((x >> 8) & 0xFF)).append(char(x & 0xFF));
+    r.append(char((y >> 8) & 0xFF)).append(char(y & 0xFF));
+    quint8 sum = 0;
+    for (char c : r)
+        sum = quint8(sum + quint8(c));
+    return r.append(char(sum));
+}
+
+// Every pen moves by one unit per datagram, back and forth, so every frame differs.
+QByteArray datagram(int pens, int step, int button)
+{
+    QByteArray d;
+    for (int pen = 0; pen < pens; ++pen)
+        d += record(pen, button, 100 + pen * 100 + (step & 63), 100 + pen * 50 + (step & 31));
+    return d;
+}
+
+void penPath(benchmark::State& state, int mode)
+{
+    const int pens = int(state.range(0));
+    auto clock = std::make_shared<ManualClock>(); // pens never age: no lost-up in the loop
+    PenDispatch dispatch(std::make_shared<NullInjectionBackend>(), clock);
+    dispatch.setScreenGeometry([] { return QRect(0, 0, 1920, 1080); });
+    dispatch.setPenMode(mode);
+    dispatch.createTouchInjector();
+    const auto onEvent = [&dispatch](const PenEvent& e) {
+        dispatch.penStatus(e.id, e.button, e.posx, e.posy);
+    };
+    processPenStatusDatagram(datagram(pens, 0, 1), onEvent); // every pen down
+
+    QList<QByteArray> moves;
+    for (int step = 0; step < 64; ++step)
+        moves << datagram(pens, step, 2);
+    int step = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(processPenStatusDatagram(moves[step], onEvent));
+        step = (step + 1) & 63;
+    }
+    dispatch.stopLostEventTimer();
+    state.SetItemsProcessed(state.iterations() * pens);
+    state.counters["per_record"] =
+        benchmark::Counter(double(state.iterations() * pens),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void touchPenPath(benchmark::State& state)
+{
+    penPath(state, PEN_MODE_TOUCH);
+}
+
+void mousePenPath(benchmark::State& state)
+{
+    penPath(state, PEN_MODE_MOUSE);
+}
+
+} // namespace
+
+BENCHMARK(touchPenPath)->Arg(1)->Arg(10);
+BENCHMARK(mousePenPath)->Arg(1)->Arg(10);
+
+int main(int argc, char** argv)
+{
+    // The dispatcher's watchdog timer needs an application object.
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("quillrelay.*.debug=false"));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

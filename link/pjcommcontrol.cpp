@@ -25,6 +25,7 @@ PJCommControl::PJCommControl(QObject* parent) : QObject(parent)
     connect(&socket, &QTcpSocket::errorOccurred, this, &PJCommControl::SocketErrorHandle);
     rxTimer.setSingleShot(true);
     rxTimer.setInterval(REPLY_TIMEOUT_MS);
+    rxTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may run 5 % (250 ms) late
     connect(&rxTimer, &QTimer::timeout, this, &PJCommControl::RxTimeoutHandle);
 }
 

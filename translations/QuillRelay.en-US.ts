@@ -91,4 +91,196 @@ To end Quill Relay, log out, or run: pkill -x QuillRelay</source>
 To end Quill Relay, log out, or run: pkill -x QuillRelay</translation>
     </message>
 </context>
+<context>
+    <name>AddressInput</name>
+    <message>
+        <source>FontName</source>
+        <translation>Segoe UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Address Input</source>
+        <translation>Address Input</translation>
+    </message>
+    <message>
+        <source>Start Address:</source>
+        <translation>Start Address:</translation>
+    </message>
+    <message>
+        <source>End Address:</source>
+        <translation>End Address:</translation>
+    </message>
+    <message>
+        <source>Specify IP address to search</source>
+        <translation>Search one IP address</translation>
+    </message>
+    <message>
+        <source>Search Specifying range</source>
+        <translation>Search an address range</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Inkbridge</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>An invalid address is being used.</source>
+        <translation>An invalid address is being used.</translation>
+    </message>
+</context>
+<context>
+    <name>PJSearchDlg</name>
+    <message>
+        <source>FontName</source>
+        <translation>Segoe UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Projector List</source>
+        <translation>Projector List</translation>
+    </message>
+    <message>
+        <source>Projector</source>
+        <translation>Projector</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP Address</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Connect</translation>
+    </message>
+    <message>
+        <source>&amp;Update</source>
+        <translation>&amp;Update</translation>
+    </message>
+    <message>
+        <source>Input Address...</source>
+        <translation>Input Address...</translation>
+    </message>
+    <message>
+        <source>C&amp;lose</source>
+        <translation>C&amp;lose</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>Search Failed</source>
+        <translation>No response</translation>
+    </message>
+</context>
+<context>
+    <name>CommunicationSettings</name>
+    <message>
+        <source>FontName</source>
+        <translation>Segoe UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Select a connection</source>
+        <translation>Select a connection</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP Address</translation>
+    </message>
+    <message>
+        <source>Host Name</source>
+        <translation>Host Name</translation>
+    </message>
+    <message>
+        <source>Port Namber</source>
+        <translation>Port Number</translation>
+    </message>
+    <message>
+        <source>Auto Search</source>
+        <translation>Auto Search</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Inkbridge</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>Host name is invalid.</source>
+        <translation>Host name is invalid.</translation>
+    </message>
+    <message>
+        <source>IP address is invalid.</source>
+        <translation>IP address is invalid.</translation>
+    </message>
+    <message>
+        <source>Port number is invalid.</source>
+        <translation>Port number is invalid.</translation>
+    </message>
+</context>
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>FontName</source>
+        <translation>Segoe UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>About Quill Relay</translation>
+    </message>
+    <message>
+        <source>AppName</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Copyright (C)</source>
+        <translation>Copyright (C)</translation>
+    </message>
+    <message>
+        <source>Lumoravista</source>
+        <translation>Lumoravista</translation>
+    </message>
+    <message>
+        <source>2026</source>
+        <translation>2026</translation>
+    </message>
+</context>
 </TS>

@@ -91,4 +91,196 @@ To end Quill Relay, log out, or run: pkill -x QuillRelay</source>
 Quill Relay を終了するには、ログアウトするか、次のコマンドを実行してください: pkill -x QuillRelay</translation>
     </message>
 </context>
+<context>
+    <name>AddressInput</name>
+    <message>
+        <source>FontName</source>
+        <translation>Meiryo UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Address Input</source>
+        <translation>アドレス入力</translation>
+    </message>
+    <message>
+        <source>Start Address:</source>
+        <translation>開始アドレス:</translation>
+    </message>
+    <message>
+        <source>End Address:</source>
+        <translation>終了アドレス:</translation>
+    </message>
+    <message>
+        <source>Specify IP address to search</source>
+        <translation>IP アドレスを指定して検索</translation>
+    </message>
+    <message>
+        <source>Search Specifying range</source>
+        <translation>範囲を指定して検索</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Inkbridge</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>An invalid address is being used.</source>
+        <translation>無効なアドレスが使われています。</translation>
+    </message>
+</context>
+<context>
+    <name>PJSearchDlg</name>
+    <message>
+        <source>FontName</source>
+        <translation>Meiryo UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Projector List</source>
+        <translation>プロジェクター一覧</translation>
+    </message>
+    <message>
+        <source>Projector</source>
+        <translation>プロジェクター</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP アドレス</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状態</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>接続(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Update</source>
+        <translation>更新(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Input Address...</source>
+        <translation>アドレス入力...</translation>
+    </message>
+    <message>
+        <source>C&amp;lose</source>
+        <translation>閉じる(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>接続中</translation>
+    </message>
+    <message>
+        <source>Search Failed</source>
+        <translation>応答なし</translation>
+    </message>
+</context>
+<context>
+    <name>CommunicationSettings</name>
+    <message>
+        <source>FontName</source>
+        <translation>Meiryo UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>Select a connection</source>
+        <translation>接続先の選択</translation>
+    </message>
+    <message>
+        <source>IP Address</source>
+        <translation>IP アドレス</translation>
+    </message>
+    <message>
+        <source>Host Name</source>
+        <translation>ホスト名</translation>
+    </message>
+    <message>
+        <source>Port Namber</source>
+        <translation>ポート番号</translation>
+    </message>
+    <message>
+        <source>Auto Search</source>
+        <translation>自動検索</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>接続</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Inkbridge</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>Host name is invalid.</source>
+        <translation>ホスト名が正しくありません。</translation>
+    </message>
+    <message>
+        <source>IP address is invalid.</source>
+        <translation>IP アドレスが正しくありません。</translation>
+    </message>
+    <message>
+        <source>Port number is invalid.</source>
+        <translation>ポート番号が正しくありません。</translation>
+    </message>
+</context>
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>FontName</source>
+        <translation>Meiryo UI</translation>
+    </message>
+    <message>
+        <source>FontSize</source>
+        <translation>9</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Quill Relay について</translation>
+    </message>
+    <message>
+        <source>AppName</source>
+        <translation>Quill Relay</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>バージョン</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Copyright (C)</source>
+        <translation>Copyright (C)</translation>
+    </message>
+    <message>
+        <source>Lumoravista</source>
+        <translation>Lumoravista</translation>
+    </message>
+    <message>
+        <source>2026</source>
+        <translation>2026</translation>
+    </message>
+</context>
 </TS>

@@ -10,15 +10,16 @@
 
 #include <functional>
 
-// Answers the next modal window from the event loop: `answer` runs with it as soon as it
-// is the active modal widget (looked at again every 20 ms, for at most 5 s).
-inline void answerModal(std::function<void(QWidget*)> answer, int delayMs = 0, int triesLeft = 250)
+// Answers the next modal window of class T from the event loop: `answer` runs with it as
+// soon as it is the active modal widget (looked at again every 20 ms, for at most 5 s).
+template <typename T>
+void answerModal(std::function<void(T*)> answer, int delayMs = 0, int triesLeft = 250)
 {
     QTimer::singleShot(delayMs, qApp, [answer, triesLeft] {
-        QWidget* modal = QApplication::activeModalWidget();
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
         if (!modal || !modal->isVisible()) {
             if (triesLeft > 0)
-                answerModal(answer, 20, triesLeft - 1);
+                answerModal<T>(answer, 20, triesLeft - 1);
             return;
         }
         answer(modal);
@@ -33,10 +34,7 @@ struct MessageBoxAnswer {
 
     void arm()
     {
-        answerModal([this](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            if (!box)
-                return;
+        answerModal<QMessageBox>([this](QMessageBox* box) {
             text = box->text();
             title = box->windowTitle();
             ++count;

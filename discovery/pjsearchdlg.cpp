@@ -17,6 +17,11 @@
 
 #include <memory>
 
+namespace {
+constexpr int kNameColumnWidth = 120;
+constexpr int kAddressColumnWidth = 110;
+} // namespace
+
 PJSearchDlg::PJSearchDlg(quint32 appFlag, const QHostAddress& currentIp, int inputMode,
                          const QHostAddress inputRange[2], QWidget* parent)
     : QDialog(parent), ui(new Ui::PJSearchDlg)
@@ -92,9 +97,12 @@ void PJSearchDlg::setUpTable()
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->setAlternatingRowColors(false);
         table->setTabKeyNavigation(false);
-        table->setColumnWidth(0, 150);
-        table->setColumnWidth(1, 130);
-        table->setColumnWidth(2, 100);
+        // The columns share the table's width: at 150, 130 and 100 pixels they would run
+        // past its 331 pixels and hide the status behind a scroll bar.
+        table->setColumnWidth(0, kNameColumnWidth);
+        table->setColumnWidth(1, kAddressColumnWidth);
+        table->horizontalHeader()->setStretchLastSection(true);
+        table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         connect(table, &QTableWidget::itemClicked, this, &PJSearchDlg::onitemClicked);
         connect(table, &QTableWidget::itemDoubleClicked, this, &PJSearchDlg::onitemClicked);
     });

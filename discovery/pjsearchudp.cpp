@@ -74,6 +74,7 @@ bool PJSearchUdp::StartSearch(int commandId)
     }
 
     m_searchMode = commandId;
+    m_notifiedRows = 0;
     ++m_seqNo; // 16 bits: 65535 wraps to 0
     m_timeStamp = quint32(QDateTime::currentMSecsSinceEpoch());
     qCDebug(lcSearch, "%u", m_timeStamp);
@@ -211,6 +212,12 @@ void PJSearchUdp::handleDatagram(const QByteArray& buffer, qsizetype received,
     const int result = SearchAckDataCheck(data, sender);
     if (result == SearchAckRejected)
         return;
+    if (result == SearchAckNotify && m_notifiedRows >= MAX_NOTIFIED_ROWS) {
+        qCDebug(lcSearch, "notification ignored: %d rows of this search came from notifications",
+                m_notifiedRows);
+        return;
+    }
+    const int rowsBefore = PJListCount();
     if (result == SearchAckBroadcastReply) {
         const QByteArray accept = searchAcceptance(request);
         UDPSend(sender, accept.constData(), accept.size());
@@ -228,6 +235,8 @@ void PJSearchUdp::handleDatagram(const QByteArray& buffer, qsizetype received,
         AddPJListItem(reply.hostIp, reply.name, reply.status);
         AddPJListItem(sender, reply.name, reply.status);
     }
+    if (result == SearchAckNotify)
+        m_notifiedRows += PJListCount() - rowsBefore;
 }
 
 void PJSearchUdp::UdpSocketError()

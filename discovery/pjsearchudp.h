@@ -61,13 +61,20 @@ public:
     quint16 SeqNo() const { return m_seqNo; }
     quint32 AppFlag() const { return m_appFlag; }
 
+    // Rows that notifications (projectors announcing themselves unasked) may add to the
+    // found list during one search. Any host on the link can send them, as many as it likes;
+    // past this bound they are ignored, so a flood cannot bury the real replies under
+    // thousands of rows. A notification naming another address than its sender's adds two.
+    static constexpr int MAX_NOTIFIED_ROWS = 64;
+
     // The acceptance check of a received datagram against the running search
     // (0 rejected, 1 reply to a search of given addresses, 2 broadcast reply, 3 notification).
     int SearchAckDataCheck(QByteArrayView data, const QHostAddress& sender) const;
 
     // Sends `length` bytes of `data` as one datagram to port 5320 of `address`. Never waits:
     // datagram sockets hold no write buffer, so there is nothing earlier to wait for.
-    // On failure logs the "UDPSend Error!!" line and returns false.
+    // A target without an IPv4 value, or 0.0.0.0, is refused (it would reach this computer
+    // itself). On failure logs the "UDPSend Error!!" line and returns false.
     bool UDPSend(const QHostAddress& address, const char* data, qint64 length);
 
 private slots:
@@ -90,5 +97,6 @@ private:
     QUdpSocket* m_socket = nullptr;
     QTimer* m_timer = nullptr;
     int m_sendCount = 0;
+    int m_notifiedRows = 0; // rows added by notifications in the current search
     bool m_searching = false;
 };

@@ -58,6 +58,8 @@ bool PJCommControl::Open(const QString& hostName, const QString& portText, bool 
     replyBuffer.clear();
     m_reply.clear();
     m_wasConnected = false;
+    m_receivedBytes = 0;
+    m_receiveOverflow = false;
     m_peerAddress.clear();
     m_peerPort = 0;
 
@@ -100,8 +102,17 @@ void PJCommControl::DisConnectedHandle()
 void PJCommControl::ReadyReadHandle()
 {
     const QByteArray chunk = socket.readAll();
-    if (!chunk.isEmpty())
-        enqueue(chunk);
+    if (chunk.isEmpty())
+        return;
+    if (m_receivedBytes + chunk.size() > MAX_RECEIVE_BYTES) {
+        if (!m_receiveOverflow)
+            qCDebug(lcLink, "the peer sent more than %lld bytes: the rest is dropped",
+                    qlonglong(MAX_RECEIVE_BYTES));
+        m_receiveOverflow = true;
+        return;
+    }
+    m_receivedBytes += chunk.size();
+    enqueue(chunk);
 }
 
 void PJCommControl::SocketErrorHandle(QAbstractSocket::SocketError)
@@ -212,7 +223,7 @@ int PJCommControl::WaitReply(const bool* abort)
                     return true;
                 }
             }
-            if (rxTimedOut || (abort && *abort)) {
+            if (rxTimedOut || (abort && *abort) || m_receiveOverflow) {
                 result = RESULT_NO_REPLY;
                 return true;
             }

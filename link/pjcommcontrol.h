@@ -24,6 +24,10 @@ public:
     static constexpr int REPLY_TIMEOUT_MS = 5000;
     static constexpr int CONNECT_TIMEOUT_MS = 30000;
     static constexpr int WAIT_SLICE_MS = 100;
+    // Bytes the link takes from the peer per command. A reply frame has at most 4101; a
+    // peer that sends far more is not answering, and what it sends beyond this is dropped
+    // unread (the reply wait then ends at once) instead of filling the memory.
+    static constexpr qsizetype MAX_RECEIVE_BYTES = 64 * 1024;
 
     explicit PJCommControl(QObject* parent = nullptr);
     ~PJCommControl() override;
@@ -95,6 +99,8 @@ private:
     bool rxTimedOut = false;
     bool m_waitingForReply = false;
     bool m_wasConnected = false;
+    qsizetype m_receivedBytes = 0; // taken from the peer since Open()
+    bool m_receiveOverflow = false; // the peer sent more than MAX_RECEIVE_BYTES
     QHostAddress m_peerAddress;
     quint16 m_peerPort = 0;
 };

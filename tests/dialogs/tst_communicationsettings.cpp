@@ -1,13 +1,17 @@
 #include "dialogtesthelpers.h"
+#include "discovery/addressinput.h"
 #include "discovery/lineeditexbase.h"
 #include "discovery/lineeditforipaddress.h"
 #include "discovery/niclist.h"
 #include "discovery/pjsearchdlg.h"
 #include "settings/communicationsettings.h"
 
+#include "support/logcapture.h"
+#include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 
 // The communication settings dialog without a projector: values in and out, the checks on
@@ -26,6 +30,7 @@ private slots:
     void returnAndEscapeReachTheDialog();
     void autoSearchOnlyAtFirstShow();
     void noAutoSearchUnlessAsked();
+    void projectorListWithoutInterfaces();
 
 private:
     struct Dialog {
@@ -317,6 +322,40 @@ void TestCommunicationSettings::noAutoSearchUnlessAsked()
     QVERIFY(!waitFor([] { return qobject_cast<PJSearchDlg*>(QApplication::activeModalWidget()); },
                      300));
     QCOMPARE(searches.count(), 0);
+}
+
+void TestCommunicationSettings::projectorListWithoutInterfaces()
+{
+    LogCapture log;
+    const QHostAddress range[2] = {QHostAddress("10.77.0.5"), QHostAddress()};
+    PJSearchDlg list(0x01000000, QHostAddress(), 0, range);
+    list.show();
+    auto* nic = list.findChild<QComboBox*>("comboBoxNic");
+    auto* table = list.findChild<QTableWidget*>("tableWidgetPJList");
+    QCOMPARE(nic->count(), 0);
+    QCOMPARE(list.GetNicIndex(), -1);
+    QCOMPARE(list.GetNicName(list.GetNicIndex()), QString());
+
+    // No own address: the search cannot start, and the next poll ends it without rows.
+    list.BeginSearch();
+    QCOMPARE(log.count(QStringLiteral("Start Error!!")), 1);
+    QVERIFY(waitFor([&] { return log.contains(QStringLiteral("@@@Search End!!")); }));
+    QCOMPARE(table->rowCount(), 0);
+    QVERIFY(list.findChild<QPushButton*>("pushButtonUpdate")->isEnabled());
+
+    // An address input without an interface is dropped: no search, the old input stays.
+    answerModal<AddressInput>([](AddressInput* input) {
+        input->findChild<CLineEditForIPAddress*>("txtLANIPv4Start")->setText("10.77.0.9");
+        input->findChild<QPushButton*>("pushButtonAdd")->click();
+    });
+    list.findChild<QPushButton*>("pushButtonInputAddress")->click();
+    QVERIFY(log.contains(QStringLiteral("Input  Mode = 0")));
+    int mode = -1;
+    QHostAddress input[2];
+    list.GetInputAddress(mode, input);
+    QCOMPARE(input[0], QHostAddress("10.77.0.5"));
+    QCOMPARE(log.count(QStringLiteral("Start Error!!")), 1);
+    QVERIFY(list.inputIpList().isEmpty());
 }
 
 QTEST_MAIN(TestCommunicationSettings)

@@ -12,7 +12,9 @@
 #include "support/netnsprojector.h"
 
 #include <QComboBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTest>
 
@@ -72,6 +74,7 @@ private slots:
     void facadeClosedKeepsNothing();
     void watchdogCountsEachSearchFromZero();
     void autoSearchTakesPortAndAdapter();
+    void anotherInterfaceSearchesThere();
 
 private:
     struct ListDialog {
@@ -333,6 +336,33 @@ void TestSearchDialogsNet::autoSearchTakesPortAndAdapter()
     QCOMPARE(settings.adapter(), QStringLiteral("pc0"));
     QCOMPARE(settings.hostName(), QStringLiteral("pj-old"));
     QCOMPARE(settings.findChild<QLineEditExBase*>("lineEdit_Port")->text(), QStringLiteral("7142"));
+}
+
+void TestSearchDialogsNet::anotherInterfaceSearchesThere()
+{
+    // A second address on the computer's interface gives a second entry in the box. The
+    // address belongs to this test's own namespace and goes with it.
+    const QStringList add = {"addr",        "add", "10.77.1.1/24", "broadcast",
+                             "10.77.1.255", "dev", "pc0"};
+    QCOMPARE(QProcess::execute("ip", add), 0);
+    auto removeAddress = qScopeGuard([] {
+        QProcess::execute("ip", {"addr", "del", "10.77.1.1/24", "dev", "pc0"});
+    });
+    QVERIFY2(m_sim.start({"--projector", Hall}), qPrintable(m_sim.errorString()));
+    ListDialog d;
+    QCOMPARE(d.nic->count(), 2);
+    d.dialog->BeginSearch();
+    QVERIFY(waitForSearchEnd());
+    QCOMPARE(column(d.table, 1), QStringList{Hall});
+
+    m_log->clear();
+    d.nic->setCurrentIndex(1);
+    QCOMPARE(d.dialog->GetNicIndex(), 1);
+    QCOMPARE(d.dialog->GetNicName(1), QStringLiteral("pc0"));
+    QCOMPARE(d.table->rowCount(), 0);
+    QVERIFY(m_log->contains(QStringLiteral("Send IP Address 1 : 10.77.1.255")));
+    QVERIFY(waitForSearchEnd());
+    QCOMPARE(d.table->rowCount(), 0); // nobody on that network
 }
 
 QTEST_MAIN(TestSearchDialogsNet)

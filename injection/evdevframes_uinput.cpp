@@ -8,9 +8,25 @@ using namespace injection;
 
 namespace evdev {
 
-TouchFrameEncoder::TouchFrameEncoder(const QRect& screen) : m_screen(screen)
+TouchFrameEncoder::TouchFrameEncoder(const QRect& screen) : m_axes(screen.size()), m_screen(screen)
 {
 }
+
+void TouchFrameEncoder::setScreen(const QRect& screen)
+{
+    if (!screen.isEmpty())
+        m_screen = screen;
+}
+
+namespace {
+// A pixel offset on a screen of `extent` pixels, in axis units of a range of `axis`.
+std::int32_t toAxis(std::int32_t offset, int extent, int axis)
+{
+    if (extent == axis || extent <= 0)
+        return offset;
+    return std::int32_t(std::int64_t(offset) * axis / extent);
+}
+} // namespace
 
 int TouchFrameEncoder::slotOf(std::uint32_t pointerId) const
 {
@@ -52,8 +68,8 @@ bool TouchFrameEncoder::encode(std::uint32_t count, const PointerTouchInfo* reco
     if (needed > freeSlots)
         return false;
 
-    const std::int32_t maxX = std::max(m_screen.width() - 1, 0);
-    const std::int32_t maxY = std::max(m_screen.height() - 1, 0);
+    const std::int32_t maxX = std::max(m_axes.width() - 1, 0);
+    const std::int32_t maxY = std::max(m_axes.height() - 1, 0);
     std::array<bool, TOUCH_SLOTS> seen{};
 
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -64,8 +80,12 @@ bool TouchFrameEncoder::encode(std::uint32_t count, const PointerTouchInfo* reco
                 release(slot, out);
             continue;
         }
-        const std::int32_t x = std::clamp(p.ptPixelLocation.x - m_screen.left(), 0, maxX);
-        const std::int32_t y = std::clamp(p.ptPixelLocation.y - m_screen.top(), 0, maxY);
+        const std::int32_t x = std::clamp(
+            toAxis(p.ptPixelLocation.x - m_screen.left(), m_screen.width(), m_axes.width()), 0,
+            maxX);
+        const std::int32_t y = std::clamp(
+            toAxis(p.ptPixelLocation.y - m_screen.top(), m_screen.height(), m_axes.height()), 0,
+            maxY);
         if (slot < 0) {
             slot = 0;
             while (m_slots[size_t(slot)].used)

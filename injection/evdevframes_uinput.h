@@ -26,7 +26,10 @@
 //   - tracking ids count up across frames (wrapping within 0..65535), so a slot reused by
 //     the next contact never repeats the id of the contact before it.
 //   - every report ends in SYN_REPORT. Positions are pixels of the primary screen, clamped
-//     to it; the records hold desktop pixels, so the screen's top-left is subtracted.
+//     to it; the records hold desktop pixels, so the screen's top-left is subtracted. The
+//     axes keep the screen size the device was created with; should the screen change size
+//     later, positions are scaled into those axes, since a desktop stretches a touchscreen's
+//     whole range over its output whatever the range is.
 // Mouse records become ABS_X/ABS_Y (0..65535, the records' own normalised space) for
 // absolute moves and BTN_LEFT for the button, each record one report.
 namespace evdev {
@@ -46,14 +49,17 @@ inline constexpr std::int32_t MAX_TRACKING_ID = 0xFFFF;
 
 class TouchFrameEncoder final {
 public:
+    // `screen`: the primary screen when the device is created; its size is the axes' range.
     explicit TouchFrameEncoder(const QRect& screen);
+
+    // Where the primary screen is now; positions of later frames are taken relative to it.
+    void setScreen(const QRect& screen);
 
     // Appends the events of one frame to `out`. Returns false, changing nothing, when the
     // frame needs more touching contacts than there are slots.
     bool encode(std::uint32_t count, const injection::PointerTouchInfo* records,
                 std::vector<Event>& out);
 
-    const QRect& screen() const { return m_screen; }
     // Whether some contact touches the screen.
     bool touching() const { return m_touching; }
 
@@ -71,6 +77,7 @@ private:
     void selectSlot(int slot, std::vector<Event>& out);
     void release(int slot, std::vector<Event>& out);
 
+    QSize m_axes;
     QRect m_screen;
     std::array<Slot, TOUCH_SLOTS> m_slots{};
     int m_currentSlot = 0;

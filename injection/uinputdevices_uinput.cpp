@@ -139,6 +139,8 @@ bool UinputTouchDevice::inject(quint32 count, const injection::PointerTouchInfo*
         return false;
     }
     m_events.clear();
+    if (m_screen)
+        m_encoder->setScreen(m_screen());
     if (!m_encoder->encode(count, records, m_events)) {
         m_lastError = ENOSPC; // more touching contacts than the touchscreen has slots
         return false;

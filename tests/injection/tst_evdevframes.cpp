@@ -106,6 +106,7 @@ private slots:
     void lostUpEndsTheSilentContact();
     void trackingIdsStayUniqueWhenASlotIsReused();
     void positionsAreRelativeToThePrimaryScreenAndClamped();
+    void screenResizedAfterCreationIsScaledIntoTheAxes();
     void contactMissingFromAFrameHasGone();
     void framesNeedingMoreSlotsThanExistAreRefused();
     void mouseRecords_data();
@@ -189,6 +190,20 @@ void TestEvdevFrames::positionsAreRelativeToThePrimaryScreenAndClamped()
     QVERIFY(framesAre({rig.frames[1], rig.frames[2]},
                       {{trackingId(0), mtX(960), mtY(540), touching(1), x(960), y(540), syn},
                        {mtX(1919), mtY(0), x(1919), y(0), syn}}));
+}
+
+void TestEvdevFrames::screenResizedAfterCreationIsScaledIntoTheAxes()
+{
+    // Created on 1920x1080 at left 1920; the screen then switches to 1280x720 and moves to
+    // 0,0. The desktop still stretches the 1920x1080 axes over the output.
+    evdev::TouchFrameEncoder encoder(QRect(1920, 0, 1920, 1080));
+    encoder.setScreen(QRect(0, 0, 1280, 720));
+    injection::PointerTouchInfo record;
+    injection::fillTouchRecord(record, 1, injection::FlagsDrag, 640, 719, 640, 719);
+    Frame events;
+    QVERIFY(encoder.encode(1, &record, events));
+    QVERIFY(framesAre({events},
+                      {{trackingId(0), mtX(960), mtY(1078), touching(1), x(960), y(1078), syn}}));
 }
 
 void TestEvdevFrames::contactMissingFromAFrameHasGone()

@@ -133,7 +133,7 @@ void TestPreset::shippedExampleIsAUsablePreset()
     QCOMPARE(s.IpAddress, QString("10.77.0.2"));
     QCOMPARE(s.Port, DEFAULT_COMMAND_PORT);
     QCOMPARE(s.PenMode, PEN_MODE_TOUCH);
-    QCOMPARE(s.Adapter, QString());
+    QCOMPARE(s.Adapter, QString("enp3s0"));
 }
 
 void TestPreset::savingLeavesThePresetAlone()

@@ -24,6 +24,7 @@ namespace {
 constexpr int ConnectTimeoutMs = 30000;
 constexpr int CommandWaitSliceMs = 100;
 constexpr int QuitDelayMs = 5000;
+constexpr int PenSocketReceiveBufferBytes = 2 * 1024 * 1024;
 // Dialog, title bar, system menu and close button only.
 constexpr int DialogWindowFlags = 0x0A003003;
 
@@ -363,7 +364,15 @@ bool Inkbridge::setUpPenStatusSocket()
     connect(m_udpSocket, &QUdpSocket::errorOccurred, this, &Inkbridge::UdpSocketError);
     connect(m_udpSocket, &QUdpSocket::disconnected, this, &Inkbridge::UdpSocketDisconnect);
     connect(this, &Inkbridge::penStatusRecive, this, &Inkbridge::penStatus, Qt::QueuedConnection);
-    return m_udpSocket->bind(QHostAddress::Any, PEN_STATUS_PORT);
+    if (!m_udpSocket->bind(QHostAddress::Any, PEN_STATUS_PORT))
+        return false;
+    // Any host may send to this port. While datagrams of others pour in, the system's
+    // default buffer (a few hundred small datagrams) fills within milliseconds of any pause
+    // of the event loop, and the projector's records are then dropped with the rest. The
+    // system caps the size at its own maximum.
+    m_udpSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                 PenSocketReceiveBufferBytes);
+    return true;
 }
 
 void Inkbridge::tearDownPenStatusSocket(bool keepPenStatusConnection)

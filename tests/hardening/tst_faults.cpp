@@ -109,7 +109,7 @@ void TestFaults::projectorVanishesMidStroke()
     m_projector->stop();
     QVERIFY(m_projector->lines("pen-done ").isEmpty());
 
-    // The pen is released by the watchdog, once, and not before 90 ms of silence.
+    // The pen is released by the watchdog, once: pressed once, lifted once, nothing stuck.
     QElapsedTimer sinceGone;
     sinceGone.start();
     QTRY_COMPARE_WITH_TIMEOUT(controller->pens().touchInjector()->activeContactCount(), 0, 2000);

@@ -92,10 +92,9 @@ void PJCommControl::DisConnectedHandle()
 {
     if (socket.isOpen())
         socket.close();
-    // Bytes that arrived just before the peer closed may still hold the reply that a
-    // running wait is looking for; it examines them before it looks at the state.
-    if (!m_waitingForReply)
-        ClearQueue();
+    // The receive queue is kept: bytes that arrived just before the peer closed may hold
+    // the reply, and the reply wait examines them before it looks at the state. Open and
+    // Close empty it.
     setState(LINK_IDLE);
 }
 
@@ -122,9 +121,7 @@ void PJCommControl::SocketErrorHandle(QAbstractSocket::SocketError)
         ReadyReadHandle();
     if (socket.isOpen())
         socket.close();
-    if (!m_waitingForReply)
-        ClearQueue();
-    setState(LINK_ERROR);
+    setState(LINK_ERROR); // the receive queue is kept, as on a disconnection
 }
 
 void PJCommControl::RxTimeoutHandle()
@@ -147,7 +144,9 @@ void PJCommControl::logSendError() const
 int PJCommControl::SendFrame(const QByteArray& frame)
 {
     try {
-        if (!socket.isOpen())
+        // While connecting the socket is open already and would keep the frame until the
+        // connection is made (or fails): only a connected link counts as open.
+        if (!socket.isOpen() || socket.state() != QAbstractSocket::ConnectedState)
             return RESULT_SEND_FAILED;
         if (socket.write(frame) != frame.size()) {
             logSendError();
@@ -177,7 +176,8 @@ int PJCommControl::SendFrame(const QByteArray& frame)
 int PJCommControl::SendPenControl(int cmdid, const QString& localAddress, const QString& localPort)
 {
     try {
-        if (!socket.isOpen() || !socket.isWritable())
+        if (!socket.isOpen() || !socket.isWritable() ||
+            socket.state() != QAbstractSocket::ConnectedState)
             return RESULT_SEND_FAILED;
         QByteArray data;
         if (!CPenControl::commandData(cmdid, localAddress, localPort, &data))
@@ -193,7 +193,6 @@ int PJCommControl::SendPenControl(int cmdid, const QString& localAddress, const 
 int PJCommControl::WaitReply(const bool* abort)
 {
     int result = RESULT_NO_REPLY;
-    m_waitingForReply = true;
     try {
         replyBuffer.clear();
         m_reply.clear();
@@ -237,9 +236,6 @@ int PJCommControl::WaitReply(const bool* abort)
         // The result reached so far stands.
     }
     rxTimer.stop();
-    m_waitingForReply = false;
-    if (state != LINK_CONNECTED)
-        ClearQueue();
     return result;
 }
 

@@ -97,9 +97,8 @@ private:
     QMutex m_queueLock;
     QTimer rxTimer;
     bool rxTimedOut = false;
-    bool m_waitingForReply = false;
     bool m_wasConnected = false;
-    qsizetype m_receivedBytes = 0; // taken from the peer since Open()
+    qsizetype m_receivedBytes = 0;  // taken from the peer since Open()
     bool m_receiveOverflow = false; // the peer sent more than MAX_RECEIVE_BYTES
     QHostAddress m_peerAddress;
     quint16 m_peerPort = 0;

@@ -113,6 +113,10 @@ void TestCommandLink::exchange_data()
         << (mode("ok") << "--reply-delay"
                        << "1500")
         << int(PEN_OFF) << projector << port << int(RESULT_OK) << kPenOffFrame << okReply;
+    // The closing right behind the reply must not turn it into a lost connection.
+    QTest::newRow("reply, then the projector hangs up")
+        << (mode("ok") << "--close-after-reply") << int(PEN_ON) << projector << port
+        << int(RESULT_OK) << kPenOnFrame << okReply;
     QTest::newRow("connection refused") << mode("refuse") << int(PEN_ON) << projector << port
                                         << int(RESULT_CONNECT_FAILED) << QString() << QString();
     QTest::newRow("wrong port") << mode("ok") << int(PEN_ON) << projector << "7143"

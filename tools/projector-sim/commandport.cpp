@@ -187,6 +187,10 @@ void CommandPort::answer(QTcpSocket* socket, const QString& mode, const QByteArr
     auto writeSecond = [this, guard, second, finish] {
         if (guard && !second.isEmpty())
             write(guard, second);
+        if (guard && m_options.closeAfterReply) {
+            SimLog::line(QStringLiteral("cmd-hangup %1").arg(peerOf(guard)));
+            guard->disconnectFromHost();
+        }
         finish();
     };
     auto writeFirst = [this, guard, first, second, writeSecond] {

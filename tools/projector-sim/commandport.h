@@ -34,6 +34,7 @@ public:
         int splitAt = 3;
         int splitGapMs = 200;
         int rejectResult = 2;
+        bool closeAfterReply = false; // close the connection as soon as the reply is out
     };
 
     explicit CommandPort(QObject* parent = nullptr);

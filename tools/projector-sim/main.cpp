@@ -53,7 +53,7 @@ Output, one line per event (bytes as upper-case hex pairs):
   search-accept LOCAL FROM:PORT   search-silent ADDR   search-ignored FROM:PORT WHY
   cmd-listen ADDR:PORT modes=...   cmd-refuse ADDR:PORT not listening
   cmd-accept PEER mode=M   cmd-rx PEER HEX   cmd-tx PEER HEX
-  cmd-drop PEER   cmd-silent PEER   cmd-noread PEER   cmd-reset PEER   cmd-close PEER
+  cmd-hangup PEER   cmd-drop PEER   cmd-silent PEER   cmd-noread PEER   cmd-reset PEER   cmd-close PEER
   pen-start TO:PORT script=S   pen-tx TO:PORT HEX   pen-done TO:PORT   pen-stop TO:PORT
   refused WHAT TO:PORT ...       (a destination outside the allowed ranges))";
 
@@ -150,6 +150,7 @@ int main(int argc, char* argv[])
         {"command-mode", "How to answer, per connection, see above (default ok).", "modes", "ok"},
         {"reply-delay", "Pause before each command reply (ms).", "ms", "0"},
         {"result", "Result byte of the 'reject' mode (default 2).", "n", "2"},
+        {"close-after-reply", "Close the command connection right after each reply."},
         {"split-at", "The 'split' mode's first write has this many bytes (default 3).", "n", "3"},
         {"split-gap", "Pause between the two writes of 'split' and 'garbage' (ms, default 200).",
          "ms", "200"},
@@ -193,6 +194,7 @@ int main(int argc, char* argv[])
     commandOptions.rejectResult = intOption(parser, "result", 0, 255);
     commandOptions.splitAt = intOption(parser, "split-at", 1, 4096);
     commandOptions.splitGapMs = intOption(parser, "split-gap", 0, 600000);
+    commandOptions.closeAfterReply = parser.isSet("close-after-reply");
     CommandPort commands;
     if (!commands.start(commandOptions, &error))
         fail(error);

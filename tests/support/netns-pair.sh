@@ -17,6 +17,10 @@
 #                    named by QR_PROJECTOR_LOG, which is printed when COMMAND fails.
 #   --keep           print the namespace names and leave them in place (debugging by hand)
 #
+# By hand, a shell in the computer namespace with a simulated projector next door:
+#   tests/support/netns-pair.sh --name demo --projector \
+#       "build/bin/projector-sim --projector 10.77.0.2,name=Demo --pen-loop --ready-file @READY@" -- bash
+#
 # COMMAND runs in the computer namespace with these variables:
 #   QR_NETNS_COMPUTER, QR_NETNS_PROJECTOR   namespace names (for "ip netns exec")
 #   QR_COMPUTER_ADDR                        10.77.0.1
@@ -36,7 +40,7 @@ extra=0
 projector_cmd=""
 keep=0
 
-usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,/^$/p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -177,11 +181,18 @@ if [ $# -eq 0 ]; then
     exit 0
 fi
 
-ip netns exec "$ns_c" "$@" &
-test_pid=$!
-wait "$test_pid"
-status=$?
-test_pid=""
+if [ -t 0 ]; then
+    # By hand (an interactive shell, say): in the foreground, so it owns the terminal.
+    ip netns exec "$ns_c" "$@"
+    status=$?
+else
+    # In the background, so that a TERM (ctest's time-out) reaches the trap at once.
+    ip netns exec "$ns_c" "$@" &
+    test_pid=$!
+    wait "$test_pid"
+    status=$?
+    test_pid=""
+fi
 if [ "$status" -ne 0 ] && [ "$status" -ne 77 ] && [ -n "$projector_cmd" ]; then
     echo "---- projector output ($projector_cmd) ----" >&2
     cat "$QR_PROJECTOR_LOG" >&2

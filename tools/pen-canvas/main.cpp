@@ -201,12 +201,14 @@ int main(int argc, char** argv)
     if (!written) // the window was closed: the canvas picture and the record are still whole
         writeFiles();
     const PenCanvas::Counts& c = canvas.counts();
-    say(QString("strokes=%1 mouse-presses=%2 mouse-releases=%3 touch-presses=%4 "
-                "touch-releases=%5")
+    say(QString("strokes=%1 mouse-presses=%2 mouse-moves=%3 mouse-releases=%4 "
+                "touch-presses=%5 touch-moves=%6 touch-releases=%7")
             .arg(canvas.strokes().size())
             .arg(c.mousePresses)
+            .arg(c.mouseMoves)
             .arg(c.mouseReleases)
             .arg(c.touchPresses)
+            .arg(c.touchMoves)
             .arg(c.touchReleases));
     return rc;
 }

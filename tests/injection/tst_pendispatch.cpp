@@ -1,6 +1,6 @@
 #include "app/eventwait.h"
 #include "app/pendispatch.h"
-#include "injection/injectionbackend_recording.h"
+#include "injectiontest.h"
 #include "support/logcapture.h"
 
 #include <QFile>
@@ -15,7 +15,7 @@ struct Rig {
         std::make_shared<RecordingInjectionBackend>();
     std::shared_ptr<MonotonicClock> clock;
     std::unique_ptr<PenDispatch> dispatch;
-    QRect screen{0, 0, 1920, 1080};
+    QRect screen{0, 0, 1280, 800}; // pen units and pixels coincide
 
     explicit Rig(std::shared_ptr<MonotonicClock> c = std::make_shared<ManualClock>())
         : clock(std::move(c))
@@ -24,15 +24,6 @@ struct Rig {
         dispatch->setScreenGeometry([this] { return screen; });
     }
     ManualClock& manual() { return static_cast<ManualClock&>(*clock); }
-    QPoint touchPoint(int frame, int record = 0) const
-    {
-        const auto& p = backend->touchFrames().at(frame).at(size_t(record)).pointerInfo;
-        return {p.ptPixelLocation.x, p.ptPixelLocation.y};
-    }
-    quint32 touchFlags(int frame, int record = 0) const
-    {
-        return backend->touchFrames().at(frame).at(size_t(record)).pointerInfo.pointerFlags;
-    }
 };
 
 } // namespace
@@ -44,10 +35,6 @@ private slots:
     void mapsPenSpaceOntoTheScreensImage();
     void routesByButtonAndPenMode_data();
     void routesByButtonAndPenMode();
-    void outOfRangeIsLoggedAndStillRestartsTheWatchdog();
-    void primaryScreenOffsetReachesBothInjectors();
-    void touchModeWithoutTouchInjectorDropsEvents();
-    void watchdogIsAPreciseRepeating90msTimer();
     void lonePenDownIsReleasedByTheWatchdog_data();
     void lonePenDownIsReleasedByTheWatchdog();
     void watchdogChecksTheInjectorOfTheCurrentMode();
@@ -103,99 +90,75 @@ void TestPenDispatch::mapsPenSpaceOntoTheScreensImage()
 void TestPenDispatch::routesByButtonAndPenMode_data()
 {
     QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("withTouch"); // a touch injector was created
+    QTest::addColumn<QRect>("screen");
     QTest::addColumn<int>("button");
-    QTest::addColumn<int>("touchFrames");
-    QTest::addColumn<QList<quint32>>("mouseFlags");
-    // Pen 1 is down already (in the mode under test); then one event of `button`.
-    QTest::newRow("touch, down") << 0 << 1 << 2 << QList<quint32>{};
-    QTest::newRow("touch, move") << 0 << 2 << 1 << QList<quint32>{};
-    QTest::newRow("touch, up") << 0 << 0 << 2 << QList<quint32>{};
-    QTest::newRow("touch, button 3") << 0 << 3 << 0 << QList<quint32>{};
-    QTest::newRow("mouse, down") << 1 << 1 << 0 << QList<quint32>{0x8001, 0x0002};
-    QTest::newRow("mouse, move") << 1 << 2 << 0 << QList<quint32>{0x8001};
-    QTest::newRow("mouse, up") << 1 << 0 << 0 << QList<quint32>{0x0004};
-    QTest::newRow("mouse, button 3") << 1 << 3 << 0 << QList<quint32>{};
-    QTest::newRow("any mode but 0 is mouse") << 7 << 0 << 0 << QList<quint32>{0x0004};
+    QTest::addColumn<QPoint>("pen");
+    QTest::addColumn<QStringList>("sent");  // touch frames, then mouse records
+    QTest::addColumn<QStringList>("lines"); // pen and injection diagnostics
+    // Pen 1 is down already, in the mode under test; then one event of pen 1 at `pen`.
+    const QRect s1280(0, 0, 1280, 800), right(1920, 0, 1920, 1080);
+    const QPoint centre(640, 400);
+    const QStringList none;
+    QTest::newRow("touch, down") << 0 << true << s1280 << 1 << centre
+                                 << QStringList{"1 hover 640,400", "1 down 640,400"} << none;
+    QTest::newRow("touch, move") << 0 << true << s1280 << 2 << QPoint(650, 410)
+                                 << QStringList{"1 drag 650,410 area@640,400"} << none;
+    QTest::newRow("touch, up") << 0 << true << s1280 << 0 << centre
+                               << QStringList{"1 lift 640,400", "1 leave 640,400"} << none;
+    QTest::newRow("touch, button 3") << 0 << true << s1280 << 3 << centre << none << none;
+    QTest::newRow("touch, out of range: logged, dropped")
+        << 0 << true << s1280 << 1 << QPoint(-1, 400) << none
+        << QStringList{"penStatus[id=1, button=1, posx=-1, posy=400(Out of Range!)]"};
+    QTest::newRow("touch without a touch injector: dropped")
+        << 0 << false << s1280 << 2 << centre << none << none;
+    QTest::newRow("touch, primary at left 1920")
+        << 0 << true << right << 1 << centre << QStringList{"1 hover 2880,540", "1 down 2880,540"}
+        << none;
+    QTest::newRow("mouse, down") << 1 << true << s1280 << 1 << centre
+                                 << QStringList{"move 32767,32767", "down"} << none;
+    QTest::newRow("mouse, move") << 1 << true << s1280 << 2 << centre
+                                 << QStringList{"move 32767,32767"} << none;
+    QTest::newRow("mouse, up") << 1 << true << s1280 << 0 << centre << QStringList{"up"} << none;
+    QTest::newRow("mouse, button 3") << 1 << true << s1280 << 3 << centre << none << none;
+    QTest::newRow("mouse, primary at left 1920")
+        << 1 << true << right << 2 << centre << QStringList{"move 32767,32767"} << none;
+    QTest::newRow("any mode but 0 is mouse")
+        << 7 << true << s1280 << 0 << centre << QStringList{"up"} << none;
 }
 
 void TestPenDispatch::routesByButtonAndPenMode()
 {
     QFETCH(int, mode);
+    QFETCH(bool, withTouch);
+    QFETCH(QRect, screen);
     QFETCH(int, button);
-    QFETCH(int, touchFrames);
-    QFETCH(QList<quint32>, mouseFlags);
+    QFETCH(QPoint, pen);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, lines);
     Rig rig;
-    QVERIFY(rig.dispatch->createTouchInjector());
+    rig.screen = screen;
+    if (withTouch)
+        QVERIFY(rig.dispatch->createTouchInjector());
     rig.dispatch->setPenMode(mode);
     rig.dispatch->penStatus(1, 1, 640, 400);
     rig.backend->clearRecords();
-
-    rig.dispatch->penStatus(1, button, 650, 410);
-    QCOMPARE(rig.backend->touchFrames().size(), touchFrames);
-    QList<quint32> flags;
-    for (const InputRecord& r : rig.backend->mouseInputs())
-        flags << r.mi.dwFlags;
-    QCOMPARE(flags, mouseFlags);
-    QVERIFY(rig.dispatch->lostEventTimer.isActive());
-}
-
-void TestPenDispatch::outOfRangeIsLoggedAndStillRestartsTheWatchdog()
-{
-    Rig rig;
-    rig.dispatch->createTouchInjector();
     LogCapture log;
-    rig.dispatch->penStatus(2, 1, -1, 400);
-    QCOMPARE(log.lines("quillrelay.pen"),
-             QStringList{"penStatus[id=2, button=1, posx=-1, posy=400(Out of Range!)]"});
-    QVERIFY(rig.backend->touchFrames().isEmpty());
-    QVERIFY(rig.dispatch->lostEventTimer.isActive());
-}
 
-void TestPenDispatch::primaryScreenOffsetReachesBothInjectors()
-{
-    Rig rig;
-    rig.screen = QRect(1920, 0, 1920, 1080);
-    rig.dispatch->createTouchInjector();
-    rig.dispatch->penStatus(1, 1, 640, 400);
-    QCOMPARE(rig.touchPoint(1), QPoint(2880, 540));
-
-    rig.dispatch->setPenMode(PEN_MODE_MOUSE);
-    rig.dispatch->penStatus(2, 1, 640, 400);
-    const InputRecord& move = rig.backend->mouseInputs().at(0);
-    QCOMPARE(move.mi.dx, 32767);
-    QCOMPARE(move.mi.dy, 32767);
-}
-
-void TestPenDispatch::touchModeWithoutTouchInjectorDropsEvents()
-{
-    Rig rig;
-    LogCapture log;
-    rig.dispatch->penStatus(1, 1, 640, 400);
-    rig.dispatch->penStatus(1, 2, 641, 400);
-    QVERIFY(rig.backend->touchFrames().isEmpty());
-    QVERIFY(rig.backend->mouseInputs().isEmpty());
-    QVERIFY(log.lines("quillrelay.inject").isEmpty());
-}
-
-void TestPenDispatch::watchdogIsAPreciseRepeating90msTimer()
-{
-    Rig rig;
-    const QTimer& timer = rig.dispatch->lostEventTimer;
-    QCOMPARE(timer.interval(), 90);
-    QCOMPARE(timer.timerType(), Qt::PreciseTimer);
-    QVERIFY(!timer.isSingleShot());
-    QVERIFY(!timer.isActive());
-    rig.dispatch->penStatus(1, 3, 640, 400); // even an ignored button starts it
-    QVERIFY(timer.isActive());
-    rig.dispatch->stopLostEventTimer();
-    QVERIFY(!timer.isActive());
+    rig.dispatch->penStatus(1, button, pen.x(), pen.y());
+    QCOMPARE(describe(rig.backend->touchFrames()) + describe(rig.backend->mouseInputs()), sent);
+    QCOMPARE(log.lines("quillrelay.pen") + log.lines("quillrelay.inject"), lines);
+    QVERIFY(rig.dispatch->lostEventTimer.isActive()); // whatever the event
 }
 
 void TestPenDispatch::lonePenDownIsReleasedByTheWatchdog_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("touch") << int(PEN_MODE_TOUCH);
-    QTest::newRow("mouse") << int(PEN_MODE_MOUSE);
+    QTest::addColumn<QStringList>("sent"); // touch frames, then mouse records
+    QTest::newRow("touch") << int(PEN_MODE_TOUCH)
+                           << QStringList{"1 hover 640,400", "1 down 640,400", "1 lift 640,400",
+                                          "1 leave 640,400"};
+    QTest::newRow("mouse") << int(PEN_MODE_MOUSE) << QStringList{"move 32767,32767", "down", "up"};
 }
 
 void TestPenDispatch::lonePenDownIsReleasedByTheWatchdog()
@@ -203,6 +166,7 @@ void TestPenDispatch::lonePenDownIsReleasedByTheWatchdog()
     // The real timer and the real clock: a pen down followed by nothing is released by the
     // watchdog on its own, about 90 ms later.
     QFETCH(int, mode);
+    QFETCH(QStringList, sent);
     Rig rig(makeSteadyClock());
     rig.dispatch->createTouchInjector();
     rig.dispatch->setPenMode(mode);
@@ -215,16 +179,10 @@ void TestPenDispatch::lonePenDownIsReleasedByTheWatchdog()
     wait.wakeOn(&rig.dispatch->lostEventTimer, &QTimer::timeout);
     QVERIFY(wait.waitUntil([&] { return log.contains(" -->Lost Up event!!"); }));
     QVERIFY(elapsed.elapsed() >= 90);
-    if (mode == PEN_MODE_TOUCH) {
-        QCOMPARE(rig.backend->touchFrames().size(), 4);
-        QCOMPARE(rig.touchFlags(2), 0x00040002u);
-        QCOMPARE(rig.touchFlags(3), 0x00020000u);
-        QCOMPARE(rig.dispatch->touchInjector()->activeContactCount(), 0);
-    } else {
-        QCOMPARE(rig.backend->mouseInputs().size(), 3);
-        QCOMPARE(rig.backend->mouseInputs().at(2).mi.dwFlags, 0x0004u);
-        QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 0);
-    }
+    QCOMPARE(rig.dispatch->lostEventTimer.interval(), 90);
+    QCOMPARE(describe(rig.backend->touchFrames()) + describe(rig.backend->mouseInputs()), sent);
+    QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 0);
+    QCOMPARE(rig.dispatch->touchInjector()->activeContactCount(), 0);
     QVERIFY(!rig.dispatch->lostEventTimer.isActive());
 }
 
@@ -270,13 +228,11 @@ void TestPenDispatch::silentPenIsReleasedWhileAnotherPenKeepsWriting()
     rig.manual().advance(30);
     rig.dispatch->penStatus(2, 2, 610, 400);
     QCOMPARE(log.count(" -->Lost Up event!!"), 1);
-    QCOMPARE(rig.dispatch->touchInjector()->activeContactCount(), 1);
     // Lift and leave of pen 1 (with pen 2 dragging), then pen 2's own move, alone.
-    QCOMPARE(rig.backend->touchFrames().size(), 3);
-    QCOMPARE(rig.touchFlags(0, 0), 0x00040002u);
-    QCOMPARE(rig.touchFlags(1, 0), 0x00020000u);
-    QCOMPARE(rig.backend->touchFrames().at(2).size(), size_t(1));
-    QCOMPARE(rig.touchFlags(2, 0), 0x00020006u);
+    QCOMPARE(describe(rig.backend->touchFrames()),
+             QStringList({"1 lift 100,100, 2 drag 601,400 area@600,400",
+                          "1 leave 100,100, 2 drag 601,400 area@600,400",
+                          "2 drag 610,400 area@600,400"}));
 }
 
 void TestPenDispatch::touchInjectorIsCreatedOnce()

@@ -93,10 +93,9 @@ if(QR_PLATFORM_WINDOWS)
     # for elevation anyway.
     set(CPACK_NSIS_DEFINES "RequestExecutionLevel admin")
     set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
-    # Start at login for every user, like the Linux autostart entry.
-    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
-        "CreateShortCut '$SMSTARTUP\\\\Quill Relay.lnk' '$INSTDIR\\\\bin\\\\QuillRelay.exe'")
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Quill Relay.lnk'")
+    # No Startup-folder entry: Windows does not start a program that asks for administrator
+    # rights from there (it is blocked silently at login). Admins who want it at login use a
+    # scheduled task "at log on, run with highest privileges" (see the README).
 endif()
 
 set(CPACK_PACKAGE_NAME "Quill Relay")

@@ -29,42 +29,40 @@ struct Received {
     QByteArray bytes;
 };
 
-QList<Received> received(const NetnsProjector& sim)
+// What the simulator received, all of it or only the datagrams with CommandID `cmd`.
+QList<Received> received(const NetnsProjector& sim, int cmd = -1)
 {
     QList<Received> out;
     for (const QString& line : sim.lines(QStringLiteral("search-rx "))) {
         const QStringList f = line.split(QLatin1Char(' '));
         if (f.size() < 5)
             continue;
-        Received r;
-        r.local = f.at(1);
-        r.from = f.at(2);
-        r.cmd = f.at(3).mid(4).toUInt();
-        r.seq = f.at(4).mid(4).toInt();
-        r.bytes = QByteArray::fromHex(f.mid(5).join(QString()).toLatin1());
-        out << r;
-    }
-    return out;
-}
-
-QList<Received> receivedWith(const NetnsProjector& sim, quint32 cmd)
-{
-    QList<Received> out;
-    for (const Received& r : received(sim)) {
-        if (r.cmd == cmd)
+        const Received r{f.at(1), f.at(2), f.at(3).mid(4).toUInt(), f.at(4).mid(4).toInt(),
+                         QByteArray::fromHex(f.mid(5).join(QString()).toLatin1())};
+        if (cmd < 0 || r.cmd == quint32(cmd))
             out << r;
     }
     return out;
 }
 
-QStringList found(const PJSearchUdp& engine)
+// The found list, one "address" per item, or with `details` "address name status" (hex),
+// sorted.
+QStringList found(const PJSearchUdp& engine, bool details = false)
 {
     QStringList out;
     for (int i = 0; i < engine.PJListCount(); ++i) {
         PJListItem item;
-        if (engine.GetPJListItem(i, item))
+        if (!engine.GetPJListItem(i, item))
+            out << QStringLiteral("unreadable %1").arg(i);
+        else if (details)
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(item.Address.toString(), item.Name)
+                       .arg(item.Status, 0, 16);
+        else
             out << item.Address.toString();
     }
+    if (details)
+        out.sort();
     return out;
 }
 
@@ -110,11 +108,8 @@ private slots:
     void broadcastSearch();
     void fiftyProjectorsAnsweringAtOnceAreAllFound();
     void addressSearchSendsOnceEachAndRejectsOthers();
-    void replyWithOtherHostIpGivesTwoItems();
-    void notificationAddsWithoutAcceptance();
-    void burstLargerThanOneReadIsHandledWhole();
-    void newTargetListTakesTheRemainingRepeats();
-    void sequenceNumberWrapsToZero();
+    void notificationsAddWithoutAcceptance();
+    void laterSearchWrapsItsNumberAndTakesANewTargetList();
     void unsendableTargetIsReportedAndSearchGoesOn();
 
 private:
@@ -138,18 +133,19 @@ void TestSearchNet::interfaceTableSeesTheTestInterface()
     QCOMPARE(nics.Count(), 1);
     QString name;
     QHostAddress ip, bcast;
-    QVERIFY(nics.GetName(0, name));
-    QVERIFY(nics.GetIpAddress(0, ip));
-    QVERIFY(nics.GetBroadcast(0, bcast));
-    QCOMPARE(name, QStringLiteral("pc0"));
-    QCOMPARE(ip, Own);
-    QCOMPARE(bcast, Broadcast);
+    QVERIFY(nics.GetName(0, name) && nics.GetIpAddress(0, ip) && nics.GetBroadcast(0, bcast));
+    QCOMPARE(QStringList({name, ip.toString(), bcast.toString()}),
+             QStringList({"pc0", "10.77.0.1", "10.77.0.255"}));
 }
 
 void TestSearchNet::broadcastSearch()
 {
-    const QString pj = projectorAddress(0);
-    QVERIFY2(m_sim.start({"--projector", pj + ",name=Hall,status=0x30"}),
+    // Three projectors: a plain one, one whose HostIp names another address, one with an
+    // empty HostIp.
+    const QString pj = projectorAddress(0), other = projectorAddress(1),
+                  empty = projectorAddress(2), elsewhere = QStringLiteral("10.77.0.60");
+    QVERIFY2(m_sim.start({"--projector", pj + ",name=Hall,status=0x30", "--projector",
+                          other + ",hostip=" + elsewhere, "--projector", empty + ",hostip="}),
              qPrintable(m_sim.errorString()));
     LogCapture log;
     PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
@@ -157,21 +153,21 @@ void TestSearchNet::broadcastSearch()
     QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
     const quint32 after = quint32(QDateTime::currentMSecsSinceEpoch());
     QVERIFY(waitForSearchEnd(engine));
-    QVERIFY(m_sim.waitForLines("search-accept", 4));
+    QVERIFY(m_sim.waitForLines("search-accept", 12));
     settle(200); // a fifth request, if any, would show up now
 
     // Four identical requests to the broadcast address, from port 5320.
-    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
+    const QList<Received> requests = received(m_sim, SRCH_CMD_BROADCAST);
     QCOMPARE(requests.size(), 4);
     for (const Received& r : requests) {
-        QVERIFY2(r.local != pj, "sent to the projector, not the broadcast address");
+        QVERIFY2(!NetnsProjector::projectorAddresses().contains(r.local),
+                 "sent to a projector, not the broadcast address");
         QCOMPARE(r.from, QStringLiteral("10.77.0.1:5320"));
         QCOMPARE(r.bytes, requests.first().bytes);
     }
     const QByteArray& request = requests.first().bytes;
     QCOMPARE(request.size(), 128);
-    QCOMPARE(request.first(12).toHex(), QByteArray("5a525658130000000100"
-                                                   "7000"));
+    QCOMPARE(request.first(12).toHex(), QByteArray("5a5256581300000001007000"));
     const quint32 stamp = qFromLittleEndian<quint32>(request.constData() + 12);
     QVERIFY2(stamp - before <= after - before, "TimeStamp not taken at the start");
     QCOMPARE(request.sliced(16, 12).toHex(), QByteArray("020000000000000000000001"));
@@ -182,22 +178,25 @@ void TestSearchNet::broadcastSearch()
     // echoes for four broadcasts mean that none was.
     QCOMPARE(log.count("##echo##:hostip() : 10.77.0.1"), 4);
 
-    // Each of the four replies is answered with the request, CommandID 5.
+    // Each of the twelve replies is answered with the request, CommandID 5.
     QByteArray acceptance = request;
     acceptance[16] = char(SRCH_CMD_ACCEPT);
-    const QList<Received> accepts = receivedWith(m_sim, SRCH_CMD_ACCEPT);
-    QCOMPARE(accepts.size(), 4);
-    for (const Received& a : accepts) {
-        QCOMPARE(a.local, pj);
+    QMap<QString, int> acceptedAt;
+    for (const Received& a : received(m_sim, SRCH_CMD_ACCEPT)) {
+        ++acceptedAt[a.local];
         QCOMPARE(a.from, QStringLiteral("10.77.0.1:5320"));
         QCOMPARE(a.bytes.toHex(), acceptance.toHex());
     }
-    // Four replies, one projector; the echo is not in the list.
-    QCOMPARE(found(engine), QStringList{pj});
-    PJListItem item;
-    QVERIFY(engine.GetPJListItem(0, item));
-    QCOMPARE(item.Name, QStringLiteral("Hall"));
-    QCOMPARE(item.Status, 0x30u);
+    QCOMPARE(acceptedAt, (QMap<QString, int>{{pj, 4}, {other, 4}, {empty, 4}}));
+
+    // Each projector once, the echo not at all; a HostIp that differs from the sender gives
+    // two items, HostIp first; an empty one only the sender.
+    const QStringList list = found(engine);
+    QCOMPARE(list.size(), 4);
+    QVERIFY2(list.indexOf(elsewhere) >= 0 && list.indexOf(elsewhere) + 1 == list.indexOf(other),
+             qPrintable(list.join(' ')));
+    QVERIFY(list.contains(empty));
+    QVERIFY(found(engine, true).contains(pj + " Hall 30"));
 }
 
 void TestSearchNet::fiftyProjectorsAnsweringAtOnceAreAllFound()
@@ -216,20 +215,15 @@ void TestSearchNet::fiftyProjectorsAnsweringAtOnceAreAllFound()
         QVERIFY(waitForSearchEnd(engine));
     }
 
-    const QStringList list = found(engine);
-    QCOMPARE(list.size(), 50);
-    QCOMPARE(QSet<QString>(list.begin(), list.end()),
-             QSet<QString>(addresses.begin(), addresses.end()));
-    for (int i = 0; i < engine.PJListCount(); ++i) {
-        PJListItem item;
-        QVERIFY(engine.GetPJListItem(i, item));
-        const int n = int(addresses.indexOf(item.Address.toString()));
-        QCOMPARE(item.Name, QStringLiteral("会議室%1").arg(n));
-    }
+    QStringList expected;
+    for (int i = 0; i < addresses.size(); ++i)
+        expected << QStringLiteral("%1 会議室%2 0").arg(addresses[i]).arg(i);
+    expected.sort();
+    QCOMPARE(found(engine, true), expected);
     // Every projector was answered with an acceptance.
     QVERIFY(m_sim.waitForLines("search-accept", 50));
     QSet<QString> accepted;
-    for (const Received& a : receivedWith(m_sim, SRCH_CMD_ACCEPT))
+    for (const Received& a : received(m_sim, SRCH_CMD_ACCEPT))
         accepted.insert(a.local);
     QCOMPARE(accepted.size(), 50);
 }
@@ -256,7 +250,7 @@ void TestSearchNet::addressSearchSendsOnceEachAndRejectsOthers()
     QVERIFY(waitForSearchEnd(engine));
 
     QMap<QString, int> perTarget;
-    for (const Received& r : receivedWith(m_sim, SRCH_CMD_UNICAST)) {
+    for (const Received& r : received(m_sim, SRCH_CMD_UNICAST)) {
         if (r.from == QLatin1String("10.77.0.1:5320"))
             ++perTarget[r.local];
     }
@@ -266,92 +260,45 @@ void TestSearchNet::addressSearchSendsOnceEachAndRejectsOthers()
     QCOMPARE(list, pj.mid(0, 3));
     QCOMPARE(log.count("SearchAckDataCheck : (05) Unicast Check..."), 4);
     QCOMPARE(log.count("SearchAckDataCheck : (06) Unicast         [OK]"), 3);
-    QCOMPARE(receivedWith(m_sim, SRCH_CMD_ACCEPT).size(), 0);
+    QCOMPARE(received(m_sim, SRCH_CMD_ACCEPT).size(), 0);
 }
 
-void TestSearchNet::replyWithOtherHostIpGivesTwoItems()
+void TestSearchNet::notificationsAddWithoutAcceptance()
 {
-    const QString elsewhere = QStringLiteral("10.77.0.60");
-    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",hostip=" + elsewhere,
-                          "--projector", projectorAddress(1) + ",hostip="}),
-             qPrintable(m_sim.errorString()));
-    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
-    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
-    QVERIFY(waitForSearchEnd(engine));
-
-    const QStringList list = found(engine);
-    QCOMPARE(list.size(), 3);
-    const qsizetype reported = list.indexOf(elsewhere);
-    QVERIFY2(reported >= 0, qPrintable(list.join(' ')));
-    QCOMPARE(list.value(reported + 1), projectorAddress(0)); // HostIp first, then the sender
-    QCOMPARE(list.count(projectorAddress(1)), 1);            // empty HostIp: the sender only
-}
-
-void TestSearchNet::notificationAddsWithoutAcceptance()
-{
-    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",silent,status=0x1234", "--notify",
-                          Own.toString(), "--notify-interval", "100"}),
+    QVERIFY2(m_sim.start({"--projector", projectorAddress(0) + ",silent,status=0x1234,name=Hall",
+                          "--notify", Own.toString(), "--notify-interval", "100"}),
              qPrintable(m_sim.errorString()));
     LogCapture log;
     // A search with no destinations: it only listens, until its first tick at 500 ms.
     PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
     QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
-    QVERIFY(waitForSearchEnd(engine));
-
-    QCOMPARE(found(engine), QStringList{projectorAddress(0)});
-    PJListItem item;
-    QVERIFY(engine.GetPJListItem(0, item));
-    QCOMPARE(item.Status, 0x1234u);
-    QVERIFY(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY") >= 1);
-    settle(100);
-    QCOMPARE(received(m_sim).size(), 0); // no request, and no acceptance
-}
-
-void TestSearchNet::burstLargerThanOneReadIsHandledWhole()
-{
-    // 150 notifications queue up before the engine gets to read any of them (as many as the
-    // socket's default receive buffer holds); each one is evaluated, the later ones in later
-    // rounds of the event loop.
-    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
-    QVERIFY(engine.StartSearch(SRCH_CMD_UNICAST));
+    // Meanwhile 150 notifications from the computer itself queue up before the engine gets
+    // to read any of them (as many as the socket's default receive buffer holds): each one
+    // is evaluated, the later ones in later rounds of the event loop.
     QUdpSocket sender;
     QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
     QByteArray notification(100, '\0');
     qToLittleEndian<quint32>(SRCH_CMD_NOTIFY, notification.data() + 16);
-    LogCapture log;
     for (int i = 0; i < 150; ++i) {
         notification.replace(96, 4, QByteArray::number(1000 + i));
         QCOMPARE(sender.writeDatagram(notification, QHostAddress::LocalHost, SEARCH_PORT),
                  qint64(100));
     }
     QVERIFY(waitForSearchEnd(engine));
-    QCOMPARE(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY"), 150);
-    QCOMPARE(found(engine), QStringList{"127.0.0.1"}); // one sender, one item
-    PJListItem item;
-    QVERIFY(engine.GetPJListItem(0, item));
-    QCOMPARE(item.Name, QStringLiteral("1000")); // the first one's name stays
+
+    // One item per sender: the first notification's name stays; the simulator's status.
+    QVERIFY(log.count("##### SearchAckDataCheck : ack->CommandID == SRCH_CMD_NOTIFY") > 150);
+    QCOMPARE(
+        found(engine, true),
+        QStringList({QStringLiteral("%1 Hall 1234").arg(projectorAddress(0)), "127.0.0.1 1000 0"}));
+    settle(100);
+    QCOMPARE(received(m_sim).size(), 0); // no request, and no acceptance
 }
 
-void TestSearchNet::newTargetListTakesTheRemainingRepeats()
+void TestSearchNet::laterSearchWrapsItsNumberAndTakesANewTargetList()
 {
     const QString pj = projectorAddress(0);
-    QVERIFY2(m_sim.start({"--projector", pj + ",silent"}), qPrintable(m_sim.errorString()));
-    PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own, Broadcast});
-    QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
-    engine.SetIpList({Own, QHostAddress(pj)});
-    QVERIFY(waitForSearchEnd(engine));
-    QVERIFY(m_sim.waitForLines("search-rx", 4));
-
-    int toProjector = 0;
-    for (const Received& r : received(m_sim))
-        toProjector += r.local == pj ? 1 : 0;
-    QCOMPARE(received(m_sim).size(), 4);
-    QCOMPARE(toProjector, 3);
-}
-
-void TestSearchNet::sequenceNumberWrapsToZero()
-{
-    QVERIFY2(m_sim.start({"--projector", projectorAddress(0)}), qPrintable(m_sim.errorString()));
+    QVERIFY2(m_sim.start({"--projector", pj}), qPrintable(m_sim.errorString()));
     PJSearchUdp engine(nullptr, SEARCH_APP_FLAG, {Own});
     {
         const QuietSearchLog quiet;
@@ -365,13 +312,18 @@ void TestSearchNet::sequenceNumberWrapsToZero()
     engine.SetIpList({Own, Broadcast});
     QVERIFY(engine.StartSearch(SRCH_CMD_BROADCAST));
     QCOMPARE(engine.SeqNo(), quint16(0));
+    // A new list during the search: the first request went to the broadcast address, the
+    // three left go to the new target.
+    engine.SetIpList({Own, QHostAddress(pj)});
     QVERIFY(waitForSearchEnd(engine));
 
-    const QList<Received> requests = receivedWith(m_sim, SRCH_CMD_BROADCAST);
-    QCOMPARE(requests.size(), 4);
-    for (const Received& r : requests)
-        QCOMPARE(r.seq, 0);
-    QCOMPARE(found(engine), QStringList{projectorAddress(0)}); // its reply with SeqNo 0 matched
+    QStringList requests;
+    for (const Received& r : received(m_sim, SRCH_CMD_BROADCAST))
+        requests
+            << QStringLiteral("%1 seq=%2").arg(r.local == pj ? "projector" : "other").arg(r.seq);
+    QCOMPARE(requests,
+             QStringList({"other seq=0", "projector seq=0", "projector seq=0", "projector seq=0"}));
+    QCOMPARE(found(engine), QStringList{pj}); // its replies with SeqNo 0 matched
 }
 
 void TestSearchNet::unsendableTargetIsReportedAndSearchGoesOn()

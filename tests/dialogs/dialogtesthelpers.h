@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/eventwait.h"
+#include "discovery/pjsearchdlg.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
@@ -26,26 +28,59 @@ void answerModal(std::function<void(T*)> answer, int delayMs = 0, int triesLeft 
     });
 }
 
+// Waits in the event loop (never in a busy loop) until `done` holds or `timeoutMs` passed.
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    EventWait wait(timeoutMs, 20);
+    return wait.waitUntil(done);
+}
+
 // Records the text of the next message box and closes it with its default button.
 struct MessageBoxAnswer {
     QString text;
-    QString title;
     int count = 0;
 
     void arm()
     {
         answerModal<QMessageBox>([this](QMessageBox* box) {
             text = box->text();
-            title = box->windowTitle();
             ++count;
             box->done(QMessageBox::Ok);
         });
     }
 };
 
-// Waits in the event loop (never in a busy loop) until `done` holds or `timeoutMs` passed.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000)
+inline bool showActive(QWidget* window)
 {
-    EventWait wait(timeoutMs, 20);
-    return wait.waitUntil(done);
+    window->show();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
+
+// A masked address field's text without its layout blanks: "10.77.0.5".
+inline QString plain(QString text)
+{
+    return text.remove(QLatin1Char(' '));
+}
+
+inline void clickRow(QTableWidget* table, int row)
+{
+    const QRect cell = table->visualItemRect(table->item(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+// Answers the next projector list: waits for the search it starts by itself to list one
+// projector, selects it and presses Connect; closes the list when none answers. `first`
+// runs as soon as the list is up.
+inline void connectToFirstListedProjector(std::function<void(PJSearchDlg*)> first = {})
+{
+    answerModal<PJSearchDlg>([first](PJSearchDlg* list) {
+        if (first)
+            first(list);
+        auto* table = list->findChild<QTableWidget*>("tableWidgetPJList");
+        if (!waitFor([table] { return table->rowCount() == 1; }))
+            return list->reject();
+        clickRow(table, 0);
+        list->findChild<QPushButton*>("pushButtonConnect")->click();
+    });
 }

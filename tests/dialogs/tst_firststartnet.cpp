@@ -3,18 +3,13 @@
 // itself; picking the projector connects to it.
 #include "app/inkbridge.h"
 #include "dialogtesthelpers.h"
-#include "discovery/pjsearchdlg.h"
 #include "injection/injectionbackend_recording.h"
-#include "settings/aboutdialog.h"
 #include "settings/communicationsettings.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 // The pen-on frame for 10.77.0.1 and UDP 8330.
@@ -73,19 +68,11 @@ void TestFirstStartNet::emptySettingsSearchAndConnect()
     QSignalSpy messages(controller.get(), &Inkbridge::trayMessageShown);
     bool busyWhileOpen = false;
     bool aboutBlocked = false;
-    bool listAnswered = false;
-    answerModal<PJSearchDlg>([&](PJSearchDlg* list) {
+    connectToFirstListedProjector([&](PJSearchDlg* list) {
         busyWhileOpen = controller->isBusy() && controller->isDialogOpen();
         // The tray's About item does nothing while a dialog is open.
         QMetaObject::invokeMethod(controller.get(), "trayMenuAboutInkbridgeProc");
         aboutBlocked = QApplication::activeModalWidget() == list;
-        auto* table = list->findChild<QTableWidget*>("tableWidgetPJList");
-        listAnswered = waitFor([&] { return table->rowCount() == 1; });
-        if (!listAnswered)
-            return list->reject();
-        const QRect cell = table->visualItemRect(table->item(0, 0));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-        list->findChild<QPushButton*>("pushButtonConnect")->click();
     });
 
     controller->run();
@@ -93,7 +80,6 @@ void TestFirstStartNet::emptySettingsSearchAndConnect()
     QCOMPARE(messages.first().at(0).toInt(), int(Inkbridge::MsgConnectFailed));
     // The settings dialog opens by itself, searches, takes the projector and connects.
     QVERIFY(m_sim->waitForLines(QStringLiteral("cmd-rx "), 1, 10000));
-    QVERIFY(listAnswered);
     QVERIFY(busyWhileOpen);
     QVERIFY(aboutBlocked);
     QVERIFY2(m_sim->lines(QStringLiteral("cmd-rx ")).first().endsWith(PenOnFrame),

@@ -41,16 +41,22 @@ done
 log() { printf 'demo: %s\n' "$*" >&2; }
 
 # Waits until a line matching PATTERN appears in FILE (also lines already there), at most
-# SECONDS. tail -F sleeps on inotify between lines; the shell only blocks on the FIFO.
+# SECONDS, and no longer than process PID lives (when given). tail -F sleeps on inotify
+# between lines; the shell waits with the wait builtin, which a trapped signal interrupts.
+waiters=()
 wait_for_line() {
-    local file=$1 pattern=$2 seconds=$3 status=0 fifo follower
+    local file=$1 pattern=$2 seconds=$3 pid=${4:-} status=0 fifo follower matcher
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/qr-demo-wait.XXXXXX")
     mkfifo "$fifo"
-    timeout "$seconds" tail -n +1 -F "$file" >"$fifo" 2>/dev/null &
+    timeout "$seconds" tail -n +1 -F ${pid:+--pid="$pid"} "$file" >"$fifo" 2>/dev/null &
     follower=$!
-    grep -m1 -q -- "$pattern" <"$fifo" || status=$?
+    grep -m1 -q -- "$pattern" <"$fifo" &
+    matcher=$!
+    waiters=("$follower" "$matcher")
+    wait "$matcher" || status=$?
     kill "$follower" 2>/dev/null || true
     wait "$follower" 2>/dev/null || true
+    waiters=()
     rm -f "$fifo"
     return "$status"
 }
@@ -70,13 +76,16 @@ if [ "$inside" -eq 1 ]; then
     program_pid=""
     tray_pid=""
     stop_all() {
+        [ ${#waiters[@]} -gt 0 ] && kill "${waiters[@]}" 2>/dev/null
         [ -n "$program_pid" ] && kill -KILL "$program_pid" 2>/dev/null
         [ -n "$tray_pid" ] && kill -TERM "$tray_pid" 2>/dev/null
         kill -TERM "$canvas_pid" 2>/dev/null
         return 0
     }
     trap stop_all EXIT
-    wait_for_line "$QR_DEMO_OUT/canvas.log" "pen-canvas: ready" 20 ||
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    wait_for_line "$QR_DEMO_OUT/canvas.log" "pen-canvas: ready" 20 "$canvas_pid" ||
         { log "the canvas did not come up:"; cat "$QR_DEMO_OUT/canvas.log" >&2; exit 1; }
 
     # On Xvfb a tray host, started after the canvas so that it lies above it on screen.
@@ -101,14 +110,16 @@ if [ "$inside" -eq 1 ]; then
     program_pid=$!
 
     connected=no
-    if wait_for_line "$QR_PROJECTOR_LOG" "^pen-start" 45; then
+    if wait_for_line "$QR_PROJECTOR_LOG" "^pen-start" 45 "$program_pid"; then
         connected=yes
         log "connected; the simulator draws its figure"
-        wait_for_line "$QR_PROJECTOR_LOG" "^pen-done" 180 || log "the figure did not end in time"
+        wait_for_line "$QR_PROJECTOR_LOG" "^pen-done" 180 "$program_pid" ||
+            log "the figure did not end in time (or the program ended)"
         # A picture of the screen while connected: canvas and tray icon (SIGUSR1 makes the
         # canvas write its files now; the tray icon goes when the program ends).
         kill -USR1 "$canvas_pid"
-        if wait_for_line "$QR_DEMO_OUT/canvas.log" "wrote $QR_DEMO_OUT/screen.png" 10; then
+        if wait_for_line "$QR_DEMO_OUT/canvas.log" "wrote $QR_DEMO_OUT/screen.png" 10 \
+            "$canvas_pid"; then
             mv "$QR_DEMO_OUT/screen.png" "$QR_DEMO_OUT/screen-connected.png"
         fi
     else
@@ -118,26 +129,32 @@ if [ "$inside" -eq 1 ]; then
     # A log-out's SIGTERM: the program does what Exit does (pen off, then quits).
     kill -TERM "$program_pid" 2>/dev/null || true
     # Up to 15 s for the pen-off exchange; whichever ends first, the program or the sleep.
-    sleep 15 &
-    sleeper=$!
     program_status=0
-    ended=""
-    wait -n -p ended "$program_pid" "$sleeper" || program_status=$?
-    if [ "$ended" != "$program_pid" ]; then
-        log "the program did not end within 15 s of SIGTERM"
-        kill -KILL "$program_pid" 2>/dev/null
-        wait "$program_pid" 2>/dev/null
-        program_status=killed
+    if kill -0 "$program_pid" 2>/dev/null; then
+        sleep 15 &
+        sleeper=$!
+        waiters=("$sleeper")
+        ended=""
+        wait -n -p ended "$program_pid" "$sleeper" || program_status=$?
+        if [ "$ended" != "$program_pid" ]; then
+            log "the program did not end within 15 s of SIGTERM"
+            kill -KILL "$program_pid" 2>/dev/null
+            wait "$program_pid" 2>/dev/null
+            program_status=killed
+        fi
+        kill "$sleeper" 2>/dev/null || true
+        wait "$sleeper" 2>/dev/null || true
+        waiters=()
+    else
+        wait "$program_pid" 2>/dev/null || program_status=$?
     fi
-    kill "$sleeper" 2>/dev/null || true
-    wait "$sleeper" 2>/dev/null || true
     program_pid=""
     pen_off=no
     wait_for_line "$QR_PROJECTOR_LOG" "^pen-stop" 5 && pen_off=yes
     finished=$(date +%s.%N)
 
-    kill -TERM "$canvas_pid"
-    wait "$canvas_pid" || true
+    kill -TERM "$canvas_pid" 2>/dev/null || true
+    wait "$canvas_pid" 2>/dev/null || true
     [ -n "$tray_pid" ] && kill -TERM "$tray_pid" 2>/dev/null
     trap - EXIT
     cp "$QR_PROJECTOR_LOG" "$QR_DEMO_OUT/projector.log"
@@ -190,6 +207,9 @@ cleanup() {
     return 0
 }
 trap cleanup EXIT
+# A signal ends the script through exit, so the EXIT trap removes Xvfb too.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Who runs the program. On the person's display: the person (their own X access, and
 # /dev/uinput if the package's rule gave it to them). On the private Xvfb: nobody, who has no

@@ -28,8 +28,8 @@ run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQR_SANITIZE=ON -DQR_BUILD_BENCH=
 echo "== Fuzz targets (clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer) =="
 # Only the library and the fuzz targets are built here; each target runs a few seconds from
 # its seed corpus. The long run is fuzz/run.sh build-fuzz/fuzz-bin 0 -- -runs=10000000.
-cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQR_FUZZ=ON -DQR_SANITIZE=ON \
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQR_FUZZ=ON -DQR_SANITIZE=ON \
     -DQR_BUILD_TESTS=OFF -DQR_BUILD_BENCH=OFF -DQR_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz-targets
 "$root/fuzz/run.sh" "$root/build-fuzz/fuzz-bin" "${QR_FUZZ_SECONDS:-10}"

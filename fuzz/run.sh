@@ -44,8 +44,8 @@ for target in "$bin"/fuzz_*; do
         failed=1
         continue
     fi
-    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$name.log" || true
-    grep -E '^#[0-9]+' "$work/$name.log" | tail -n 1 || true
+    # Executions, coverage (cov: edges, ft: features), corpus size and memory.
+    grep -E '^#[0-9]+.*DONE' "$work/$name.log" || grep -E '^#[0-9]+' "$work/$name.log" | tail -n 1 || true
 done
 if [ "$failed" -eq 0 ] && [ -z "${QR_FUZZ_WORK:-}" ]; then
     rm -rf "$work"

@@ -252,8 +252,7 @@ chown -R "$run_as:$run_group" "$out/config" "$out/runtime" "$out/home"
 chmod 700 "$out/runtime"
 
 sim=$build/bin/projector-sim
-script=circle
-"$sim" --help | grep -q 'quill-relay' && script=quill-relay
+script=quill-relay
 log "simulated projector at 10.77.0.2, pen script '$script'"
 
 export QR_DEMO_OUT=$out QR_DEMO_RUN_AS=$run_as QR_DEMO_RUN_GROUP=$run_group

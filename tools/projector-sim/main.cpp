@@ -43,7 +43,8 @@ Command modes (--command-mode M1,M2,...: one per connection, the last one repeat
   short: 23 CE 00 00 00 F1. A frame that is not a well-formed pen-control command gets
   an error reply (byte 0 | 0xA0) in every answering mode.
 
-Pen scripts (--pen-script): line, circle, two-pens, lost-up, out-of-range, garbage, none.
+Pen scripts (--pen-script): line, circle, two-pens, lost-up, out-of-range, garbage,
+  quill-relay (the words QUILL RELAY in strokes, then a circle drawn by two pens in turn), none.
 
 Output, one line per event (bytes as upper-case hex pairs):
   ready

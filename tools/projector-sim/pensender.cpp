@@ -2,7 +2,9 @@
 
 #include "simlog.h"
 
+#include <QLineF>
 #include <QPoint>
+#include <QPointF>
 #include <QtMath>
 
 #include <cmath>
@@ -47,6 +49,80 @@ QList<QPoint> line(QPoint from, QPoint to, int steps)
         points << from + (to - from) * i / steps;
     return points;
 }
+
+// A single-stroke capital font on a 4 x 6 grid (y down): each glyph is a few polylines.
+using Glyph = QList<QList<QPointF>>;
+Glyph glyph(QChar letter)
+{
+    switch (letter.toLatin1()) {
+    case 'Q':
+        return {{{1, 0}, {3, 0}, {4, 1}, {4, 5}, {3, 6}, {1, 6}, {0, 5}, {0, 1}, {1, 0}},
+                {{2.5, 4.5}, {4.2, 6.3}}};
+    case 'U':
+        return {{{0, 0}, {0, 5}, {1, 6}, {3, 6}, {4, 5}, {4, 0}}};
+    case 'I':
+        return {{{1, 0}, {3, 0}}, {{2, 0}, {2, 6}}, {{1, 6}, {3, 6}}};
+    case 'L':
+        return {{{0, 0}, {0, 6}, {4, 6}}};
+    case 'R':
+        return {{{0, 6}, {0, 0}, {3, 0}, {4, 1}, {4, 2}, {3, 3}, {0, 3}}, {{2, 3}, {4, 6}}};
+    case 'E':
+        return {{{4, 0}, {0, 0}, {0, 6}, {4, 6}}, {{0, 3}, {3, 3}}};
+    case 'A':
+        return {{{0, 6}, {2, 0}, {4, 6}}, {{0.8, 3.6}, {3.2, 3.6}}};
+    case 'Y':
+        return {{{0, 0}, {2, 3}, {4, 0}}, {{2, 3}, {2, 6}}};
+    }
+    return {};
+}
+
+// The points of a polyline, about `spacing` pen units apart.
+QList<QPoint> polyline(const QList<QPointF>& corners, double spacing)
+{
+    QList<QPoint> points;
+    for (int i = 0; i + 1 < corners.size(); ++i) {
+        const QPointF a = corners[i];
+        const QPointF b = corners[i + 1];
+        const int steps = std::max(1, int(std::ceil(QLineF(a, b).length() / spacing)));
+        for (int k = (i == 0 ? 0 : 1); k <= steps; ++k) {
+            const QPointF p = a + (b - a) * k / steps;
+            points << p.toPoint();
+        }
+    }
+    return points;
+}
+
+// "QUILL" over "RELAY" in pen strokes, then a circle drawn by two pens, each taking one
+// half.
+QList<QByteArray> quillRelayFigure()
+{
+    QList<QByteArray> out;
+    const double unit = 30; // pen units per grid step: letters 120 x 180
+    const QStringList rows{QStringLiteral("QUILL"), QStringLiteral("RELAY")};
+    for (int row = 0; row < rows.size(); ++row) {
+        for (int column = 0; column < rows[row].size(); ++column) {
+            const QPointF origin(240 + column * 170, 50 + row * 230);
+            for (QList<QPointF> corners : glyph(rows[row][column])) {
+                for (QPointF& corner : corners)
+                    corner = origin + corner * unit;
+                out += stroke(1, polyline(corners, 12));
+            }
+        }
+    }
+    const int steps = 40;
+    QList<QPoint> upper;
+    QList<QPoint> lower;
+    for (int i = 0; i <= steps; ++i) {
+        const double a = M_PI * i / steps;
+        upper << QPoint(640 + qRound(120 * std::cos(a)), 640 - qRound(120 * std::sin(a)));
+        lower << QPoint(640 - qRound(120 * std::cos(a)), 640 + qRound(120 * std::sin(a)));
+    }
+    // One pen after the other: in mouse mode both pens drive the one pointer, which would
+    // zigzag between them if they moved at the same time.
+    out += stroke(1, upper);
+    out += stroke(2, lower);
+    return out;
+}
 } // namespace
 
 PenSender::PenSender(QObject* parent) : QObject(parent)
@@ -56,7 +132,8 @@ PenSender::PenSender(QObject* parent) : QObject(parent)
 
 QStringList PenSender::scripts()
 {
-    return {"line", "circle", "two-pens", "lost-up", "out-of-range", "garbage", "none"};
+    return {"line",         "circle",  "two-pens",    "lost-up",
+            "out-of-range", "garbage", "quill-relay", "none"};
 }
 
 QList<QByteArray> PenSender::datagrams(const QString& script)
@@ -83,6 +160,8 @@ QList<QByteArray> PenSender::datagrams(const QString& script)
         out << record(1, Down, 640, 400) << record(1, Moved, 0xFFFF, 0xFFFF)
             << record(1, Moved, 1280, 800) << record(1, Moved, 2000, 1000)
             << record(1, Moved, -300, 50) << record(1, Moved, 640, 400) << record(1, Up, 640, 400);
+    } else if (script == QLatin1String("quill-relay")) {
+        out = quillRelayFigure();
     } else if (script == QLatin1String("garbage")) {
         QByteArray badSum = record(1, Moved, 650, 400);
         badSum[12] = char(badSum[12] + 1);

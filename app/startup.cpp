@@ -32,6 +32,8 @@ int runQuillRelay(int argc, char** argv)
     std::unique_ptr<QFont> font;
     try {
         app = std::make_unique<QApplication>(argc, argv);
+        // Lets Wayland desktops find the menu entry's icon for the dialogs.
+        QGuiApplication::setDesktopFileName(QStringLiteral("com.lumoravista.QuillRelay"));
         controller = std::make_unique<Inkbridge>(nullptr);
         QApplication::setQuitOnLastWindowClosed(false);
 

@@ -20,7 +20,7 @@ echo "== Normal build =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build =="
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQR_SANITIZE=ON -DQR_BUILD_BENCH=OFF

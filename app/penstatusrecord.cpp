@@ -12,8 +12,8 @@ quint8 byteAt(QByteArrayView bytes, qsizetype index)
 
 int signed16At(QByteArrayView bytes, qsizetype index)
 {
-    return static_cast<qint16>(static_cast<quint16>((byteAt(bytes, index) << 8) |
-                                                    byteAt(bytes, index + 1)));
+    return static_cast<qint16>(
+        static_cast<quint16>((byteAt(bytes, index) << 8) | byteAt(bytes, index + 1)));
 }
 } // namespace
 
@@ -27,6 +27,32 @@ bool isPenStatusRecord(QByteArrayView record)
     if (sum != byteAt(record, PEN_STATUS_RECORD_SIZE - 1))
         return false;
     return byteAt(record, 0) == 0x03 && byteAt(record, 1) == 0xCE && byteAt(record, 5) == 0x02;
+}
+
+QByteArray encodePenStatusRecord(const PenEvent& event, quint32 filler)
+{
+    QByteArray record(PEN_STATUS_RECORD_SIZE, '\0');
+    const quint8 fields[PEN_STATUS_RECORD_SIZE - 1] = {
+        0x03,
+        0xCE,
+        quint8(filler >> 16),
+        quint8(filler >> 8),
+        quint8(filler),
+        0x02,
+        quint8(event.id),
+        quint8(event.button),
+        quint8(event.posx >> 8),
+        quint8(event.posx),
+        quint8(event.posy >> 8),
+        quint8(event.posy),
+    };
+    quint8 sum = 0;
+    for (qsizetype i = 0; i < PEN_STATUS_RECORD_SIZE - 1; ++i) {
+        record[i] = char(fields[i]);
+        sum = quint8(sum + fields[i]);
+    }
+    record[PEN_STATUS_RECORD_SIZE - 1] = char(sum);
+    return record;
 }
 
 PenEvent decodePenStatusRecord(QByteArrayView record)

@@ -29,6 +29,10 @@ struct PenEvent {
 // bytes 0, 1 and 5 hold 03, CE and 02.
 bool isPenStatusRecord(QByteArrayView record);
 
+// The 13 bytes of a record for `event`, with `filler` (three bytes the receiver does not
+// examine, such as a sequence number) and a correct checksum.
+QByteArray encodePenStatusRecord(const PenEvent& event, quint32 filler = 0);
+
 // Decodes the first 13 bytes of a record that isPenStatusRecord() accepted.
 PenEvent decodePenStatusRecord(QByteArrayView record);
 

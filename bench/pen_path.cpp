@@ -13,24 +13,13 @@
 
 namespace {
 
-QByteArray record(int id, int button, int x, int y)
-{
-    QByteArray r = QByteArray::fromHex("03CE00000702");
-    r.append(char(id)).append(char(button));
-    r.append(char((x >> 8) & 0xFF)).append(char(x & 0xFF));
-    r.append(char((y >> 8) & 0xFF)).append(char(y & 0xFF));
-    quint8 sum = 0;
-    for (char c : r)
-        sum = quint8(sum + quint8(c));
-    return r.append(char(sum));
-}
-
 // Every pen moves by one unit per datagram, back and forth, so every frame differs.
 QByteArray datagram(int pens, int step, int button)
 {
     QByteArray d;
     for (int pen = 0; pen < pens; ++pen)
-        d += record(pen, button, 100 + pen * 100 + (step & 63), 100 + pen * 50 + (step & 31));
+        d += encodePenStatusRecord(
+            {pen, button, 100 + pen * 100 + (step & 63), 100 + pen * 50 + (step & 31)}, 7);
     return d;
 }
 

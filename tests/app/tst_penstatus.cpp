@@ -11,17 +11,9 @@ QByteArray hex(const char* text)
     return QByteArray::fromHex(text);
 }
 
-// Builds a record with the given fields and a correct checksum.
-QByteArray record(int id, int button, int x, int y, QByteArray middle = hex("000007"))
+QByteArray record(int id, int button, int x, int y, quint32 filler = 7)
 {
-    QByteArray r = hex("03CE") + middle + hex("02");
-    r.append(char(id)).append(char(button));
-    r.append(char((x >> 8) & 0xFF)).append(char(x & 0xFF));
-    r.append(char((y >> 8) & 0xFF)).append(char(y & 0xFF));
-    quint8 sum = 0;
-    for (char c : r)
-        sum = quint8(sum + quint8(c));
-    return r.append(char(sum));
+    return encodePenStatusRecord({id, button, x, y}, filler);
 }
 
 QList<PenEvent> decodeAll(const QByteArray& datagram)
@@ -64,7 +56,7 @@ void TestPenStatus::datagrams_data()
     QTest::newRow("valid record") << good << QList<PenEvent>{down} << 0;
     QTest::newRow("wrong checksum") << badSum << QList<PenEvent>{} << 1;
     QTest::newRow("bytes 2-4 ignored")
-        << record(1, 1, 640, 400, hex("A1B2C3")) << QList<PenEvent>{down} << 0;
+        << record(1, 1, 640, 400, 0xA1B2C3) << QList<PenEvent>{down} << 0;
     QTest::newRow("wrong byte 0") << record(1, 1, 0, 0).replace(0, 1, hex("04"))
                                   << QList<PenEvent>{} << 1;
     QTest::newRow("wrong byte 5 with fixed checksum") << [] {

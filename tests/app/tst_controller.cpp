@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
-#include <QNetworkInterface>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
@@ -28,28 +27,9 @@ namespace {
 const QString PenOnFrame = "03 CE 00 00 07 00 01 00 4D 0A 8A 20 DA";
 const QString PenOffFrame = "03 CE 00 00 01 01 D3";
 
-QString computerInterfaceName()
-{
-    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
-        for (const QNetworkAddressEntry& entry : nic.addressEntries()) {
-            if (entry.ip() == QHostAddress(NetnsProjector::computerAddress()))
-                return nic.name();
-        }
-    }
-    return {};
-}
-
 void storeSettings(const QString& ip, const QString& adapter, int penMode = PEN_MODE_TOUCH)
 {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Lumoravista", "Quill Relay");
-    store.clear();
-    store.setValue("Settings/Type", 0);
-    store.setValue("Settings/IpAddress", ip);
-    store.setValue("Settings/HostName", QString());
-    store.setValue("Settings/Port", 7142);
-    store.setValue("Settings/PenMode", penMode);
-    store.setValue("Settings/Adapter", adapter);
-    store.sync();
+    NetnsProjector::storeSettings(ip, adapter, penMode);
 }
 
 QStringList menuTexts(QMenu* menu)
@@ -105,7 +85,7 @@ void TestController::initTestCase()
     QR_REQUIRE_NETNS();
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-    m_adapter = computerInterfaceName();
+    m_adapter = NetnsProjector::computerInterfaceName();
     QVERIFY(!m_adapter.isEmpty());
 }
 

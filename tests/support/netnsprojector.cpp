@@ -3,6 +3,8 @@
 #include "app/eventwait.h"
 
 #include <QFileInfo>
+#include <QNetworkInterface>
+#include <QSettings>
 #include <QtGlobal>
 
 NetnsProjector::NetnsProjector(QObject* parent) : QObject(parent)
@@ -48,6 +50,30 @@ QStringList NetnsProjector::projectorAddresses()
 {
     return qEnvironmentVariable("QR_PROJECTOR_ADDRS", projectorAddress())
         .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QString NetnsProjector::computerInterfaceName()
+{
+    for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry& entry : nic.addressEntries()) {
+            if (entry.ip() == QHostAddress(computerAddress()))
+                return nic.name();
+        }
+    }
+    return {};
+}
+
+void NetnsProjector::storeSettings(const QString& ip, const QString& adapter, int penMode)
+{
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Lumoravista", "Quill Relay");
+    store.clear();
+    store.setValue("Settings/Type", 0);
+    store.setValue("Settings/IpAddress", ip);
+    store.setValue("Settings/HostName", QString());
+    store.setValue("Settings/Port", 7142);
+    store.setValue("Settings/PenMode", penMode);
+    store.setValue("Settings/Adapter", adapter);
+    store.sync();
 }
 
 bool NetnsProjector::start(const QStringList& options, int timeoutMs)

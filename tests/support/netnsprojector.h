@@ -25,6 +25,11 @@ public:
     static QString computerAddress();        // 10.77.0.1
     static QString projectorAddress();       // 10.77.0.2
     static QStringList projectorAddresses(); // 10.77.0.2 and the extra ones
+    // The system name of the interface that holds the computer's address in the pair.
+    static QString computerInterfaceName();
+    // Writes the program's settings (in the test's own settings home) so that it connects
+    // to `ip` through `adapter` at start.
+    static void storeSettings(const QString& ip, const QString& adapter, int penMode = 0);
 
     // Starts the simulator with these options and waits until it listens.
     bool start(const QStringList& options, int timeoutMs = 10000);

@@ -101,9 +101,9 @@ void TestSettings::validate_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("ip ok") << 0 << "192.168.0.10" << "" << 7142 << 1;
-    QTest::newRow("octet 256") << 0 << "192.168.0.256" << "" << 7142 << -2;
-    QTest::newRow("empty part") << 0 << "192.168..10" << "" << 7142 << -2;
+    QTest::newRow("ip ok") << 0 << "10.20.0.10" << "" << 7142 << 1;
+    QTest::newRow("octet 256") << 0 << "10.20.0.256" << "" << 7142 << -2;
+    QTest::newRow("empty part") << 0 << "10.20..10" << "" << 7142 << -2;
     QTest::newRow("empty address") << 0 << "" << "" << 7142 << -2;
     QTest::newRow("three parts accepted") << 0 << "10.1.2" << "" << 7142 << 1;
     QTest::newRow("negative octet") << 0 << "10.-1.2.3" << "" << 7142 << -2;

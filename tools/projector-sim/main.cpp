@@ -26,7 +26,7 @@ Run it in a network namespace, never on the real network. By hand, for example:
   ip netns exec qrt-demo-<pid>-p build/bin/projector-sim --projector 10.77.0.2,name=Demo
 It only ever sends to loopback and 10.77.0.0/16.
 
---projector SPEC (repeatable; one simulated projector each):
+--projector DEF (repeatable; one simulated projector each):
   ADDRESS[,name=TEXT][,status=N][,hostip=TEXT][,delay=MS][,appflag=N][,unicast-cmd=N][,silent]
   ADDRESS must be on an interface of this namespace. name is sent in Shift-JIS;
   hostip is the HostIp text (default: ADDRESS; "hostip=" sends an empty one); delay is
@@ -70,9 +70,9 @@ bool parseNumber(const QString& text, quint32* value)
     return true;
 }
 
-bool parseProjector(const QString& spec, SimProjector* out, QString* error)
+bool parseProjector(const QString& definition, SimProjector* out, QString* error)
 {
-    const QStringList parts = spec.split(QLatin1Char(','));
+    const QStringList parts = definition.split(QLatin1Char(','));
     SimProjector p;
     p.address = QHostAddress(parts.value(0).trimmed());
     if (p.address.protocol() != QAbstractSocket::IPv4Protocol) {
@@ -140,7 +140,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
     parser.addOptions({
-        {"projector", "A simulated projector (repeatable), see above.", "spec"},
+        {"projector", "A simulated projector (repeatable), see above.", "def"},
         {"search-port", "UDP port of the search (default 5320).", "port", "5320"},
         {"reply-port", "Port replies go to; 0: the request's source port (default 5320).", "port",
          "5320"},
@@ -166,10 +166,10 @@ int main(int argc, char* argv[])
     parser.process(app);
 
     QList<SimProjector> projectors;
-    for (const QString& spec : parser.values("projector")) {
+    for (const QString& definition : parser.values("projector")) {
         SimProjector p;
         QString error;
-        if (!parseProjector(spec, &p, &error))
+        if (!parseProjector(definition, &p, &error))
             fail(error);
         projectors << p;
     }

@@ -112,6 +112,8 @@ void TestProjectorSim::broadcastIsAnsweredByEveryProjector()
     const QByteArray second = bySender.value(addresses[1]);
     QCOMPARE(text(second, 32), QByteArray("10.77.9.9"));
     QCOMPARE(u32(second, 144), 0x4000u);
+    // The replies can overtake the simulator's own log line: wait for the line.
+    QVERIFY(m_sim.waitForLines(QStringLiteral("search-rx 10.77.0.255 ")));
     QCOMPARE(m_sim.lines(QStringLiteral("search-rx 10.77.0.255 ")).size(), 1);
 }
 
@@ -127,6 +129,7 @@ void TestProjectorSim::addressedSearchIsAnsweredByThatProjectorOnly()
     QCOMPARE(replies.size(), 1);
     QCOMPARE(QHostAddress(replies[0].senderAddress().toIPv4Address()), QHostAddress(addresses[1]));
     QCOMPARE(u32(replies[0].data(), 16), 7u);
+    QVERIFY(m_sim.waitForLines(QStringLiteral("search-rx ") + addresses[1] + ' '));
     QCOMPARE(m_sim.lines(QStringLiteral("search-rx ") + addresses[1] + ' ').size(), 1);
 }
 

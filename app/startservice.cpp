@@ -1,83 +1,64 @@
 #include "app/startservice.h"
 
-#include "app/eventwait.h"
-#include "app/logging.h"
-
-#include <QDir>
-#include <QException>
-#include <QLocalServer>
-#include <QStandardPaths>
-
-namespace {
-const char* const ServerBaseName = "Quill Relay";
-
-void logException(const QException& e)
-{
-    qCDebug(lcApp, "exception occured [%s]", e.what());
-}
-} // namespace
+#include "core/eventwait.h"
+#include "core/logging.h"
 
 CStartService::CStartService(QObject* parent) : QObject(parent) {}
 
 CStartService::~CStartService()
 {
     if (m_server) {
+        const QString name = m_server->serverName();
+        const bool abstract = m_server->socketOptions() & QLocalServer::AbstractNamespaceOption;
         m_server->close();
-        QLocalServer::removeServer(serverName());
-        delete m_server;
-        m_server = nullptr;
-    }
-    dropProbe();
-}
-
-QString CStartService::serverName()
-{
-#ifdef Q_OS_WIN
-    return QString::fromLatin1(ServerBaseName);
-#else
-    // A bare name would become a socket file in the shared temp folder, where the first
-    // user's instance would keep every other user of the machine from starting.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        return QString::fromLatin1(ServerBaseName);
-    return QDir(runtime).filePath(QString::fromLatin1(ServerBaseName));
-#endif
-}
-
-void CStartService::dropProbe()
-{
-    if (m_probe) {
-        m_probe->abort();
-        delete m_probe;
-        m_probe = nullptr;
+        if (!abstract) // an abstract name has no file to remove
+            QLocalServer::removeServer(name);
     }
 }
 
 bool CStartService::CheckStart()
 {
-    try {
-        m_probe = new QLocalSocket(this);
-        connect(m_probe, &QLocalSocket::connected, this, &CStartService::ConnectSuccess);
-        connect(m_probe, &QLocalSocket::errorOccurred, this, &CStartService::ConnectError);
+    if (probe(serverName(), QLocalSocket::NoOptions) != NoOtherInstance)
+        return false;
+    // An instance that could not use the usual name listens under the fallback.
+    const bool hasFallback = fallbackName() != serverName();
+    if (hasFallback &&
+        probe(fallbackName(), QLocalSocket::AbstractNamespaceOption) == OtherInstance)
+        return false;
 
-        m_probe->abort();
-        m_probe->connectToServer(serverName(), QIODevice::ReadWrite);
+    const QAbstractSocket::SocketError error = listen(serverName(), QLocalServer::NoOptions);
+    if (m_server)
+        return true;
+    if (error == QAbstractSocket::AddressInUseError)
+        return false; // the name stayed taken after the stale one was removed
+    // No instance answered, so this one runs; it keeps later starts out through the
+    // fallback name.
+    if (hasFallback)
+        listen(fallbackName(), QLocalServer::AbstractNamespaceOption);
+    qCDebug(lcApp, "single instance: \"%s\" cannot be used, %s", qUtf8Printable(serverName()),
+            m_server ? "using a name without a folder" : "running unguarded");
+    return true;
+}
 
-        EventWait wait(ProbeTimeoutMs, WaitSliceMs);
-        wait.wakeOn(m_probe, &QLocalSocket::connected);
-        wait.wakeOn(m_probe, &QLocalSocket::errorOccurred);
-        wait.waitUntil([this] { return m_state != Waiting; });
+CStartService::ProbeState CStartService::probe(const QString& name,
+                                               QLocalSocket::SocketOptions options)
+{
+    m_state = Waiting;
+    m_probe = new QLocalSocket(this);
+    m_probe->setSocketOptions(options);
+    connect(m_probe, &QLocalSocket::connected, this, &CStartService::ConnectSuccess);
+    connect(m_probe, &QLocalSocket::errorOccurred, this, &CStartService::ConnectError);
+    m_probe->connectToServer(name, QIODevice::ReadWrite);
 
-        if (m_state == OtherInstance)
-            return false;
-        dropProbe();
-        return m_server != nullptr;
-    } catch (const QException& e) {
-        logException(e);
-    } catch (...) {
-    }
-    dropProbe();
-    return false;
+    EventWait wait(ProbeTimeoutMs, WaitSliceMs);
+    wait.wakeOn(m_probe, &QLocalSocket::connected);
+    wait.wakeOn(m_probe, &QLocalSocket::errorOccurred);
+    wait.waitUntil([this] { return m_state != Waiting; });
+
+    m_probe->abort();
+    delete m_probe;
+    m_probe = nullptr;
+    return m_state;
 }
 
 void CStartService::ConnectSuccess()
@@ -89,34 +70,35 @@ void CStartService::ConnectSuccess()
 
 void CStartService::ConnectError(QLocalSocket::LocalSocketError socketError)
 {
-    try {
-        m_state = ProbeFailed;
-        qCDebug(lcApp, "[CStartService::ConnectError] QuillRelay not exist");
-        if (socketError != QLocalSocket::ConnectionRefusedError &&
-            socketError != QLocalSocket::ServerNotFoundError)
-            return;
+    m_state = ProbeFailed;
+    qCDebug(lcApp, "[CStartService::ConnectError] QuillRelay not exist");
+    if (socketError == QLocalSocket::ConnectionRefusedError ||
+        socketError == QLocalSocket::ServerNotFoundError)
         m_state = NoOtherInstance;
-        listen();
-    } catch (const QException& e) {
-        logException(e);
-    } catch (...) {
-    }
 }
 
-void CStartService::listen()
+QAbstractSocket::SocketError CStartService::listen(const QString& name,
+                                                   QLocalServer::SocketOptions options)
 {
-    m_server = new QLocalServer(this);
-    connect(m_server, &QLocalServer::newConnection, this, &CStartService::MultipleStarted);
+    auto* server = new QLocalServer(this);
+    server->setSocketOptions(options);
+    connect(server, &QLocalServer::newConnection, this, &CStartService::MultipleStarted);
+    QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
     for (int attempt = 1; attempt <= ListenAttempts; ++attempt) {
-        if (m_server->listen(serverName()))
-            return;
-        qCDebug(lcApp, "!!! Listen error[%s] !!!", qUtf8Printable(m_server->errorString()));
-        m_server->close();
+        if (server->listen(name)) {
+            m_server = server;
+            return QAbstractSocket::UnknownSocketError;
+        }
+        error = server->serverError();
+        qCDebug(lcApp, "!!! Listen error[%s] !!!", qUtf8Printable(server->errorString()));
+        server->close();
         // Only reached after the probe was refused or found nothing, so whatever holds the
-        // name is a leftover of a crashed instance and not a live server.
-        if (attempt < ListenAttempts)
-            QLocalServer::removeServer(serverName());
+        // name is a leftover of a crashed instance and not a live server. Any other failure
+        // does not go away by trying again.
+        if (error != QAbstractSocket::AddressInUseError)
+            break;
+        QLocalServer::removeServer(name);
     }
-    delete m_server;
-    m_server = nullptr;
+    delete server;
+    return error;
 }

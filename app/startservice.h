@@ -1,23 +1,30 @@
 #pragma once
 
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-
 // Makes sure only one instance runs: probes the local server "Quill Relay" and, when no
 // instance answers, becomes that server for the rest of the run.
+//
+// Where the usual rendezvous cannot be created (a runtime folder on a file system without
+// sockets, or a name too long for one), the instance is the server of a fallback name that
+// needs no folder, and every start probes that one too; so the first instance runs and a
+// second one is still refused.
 class CStartService : public QObject {
     Q_OBJECT
 public:
     explicit CStartService(QObject* parent = nullptr);
     ~CStartService() override;
 
-    // The rendezvous address. On Windows the pipe name "Quill Relay"; elsewhere the socket
-    // file "Quill Relay" in the user's private runtime folder, so that one user's instance
-    // never blocks another user of the same machine.
+    // The rendezvous. On Windows the pipe name "Quill Relay"; elsewhere the socket file
+    // "Quill Relay" in the user's private runtime folder, so that one user's instance never
+    // blocks another user of the same machine.
     static QString serverName();
+    // The fallback: on Linux a name in the abstract socket namespace that carries the user's
+    // id; elsewhere the same name as serverName().
+    static QString fallbackName();
 
 signals:
     void MultipleStarted();
@@ -30,10 +37,10 @@ public slots:
 private:
     enum ProbeState { Waiting = 0, OtherInstance = 1, ProbeFailed = 2, NoOtherInstance = -1 };
 
-    void listen();
-    void dropProbe();
+    ProbeState probe(const QString& name, QLocalSocket::SocketOptions options);
+    QAbstractSocket::SocketError listen(const QString& name, QLocalServer::SocketOptions options);
 
-    int m_state = Waiting;
+    ProbeState m_state = Waiting;
     QLocalServer* m_server = nullptr;
     QLocalSocket* m_probe = nullptr;
 

@@ -1,17 +1,52 @@
 #include "app/startup.h"
 
-#include "app/commonlib.h"
-#include "app/inkbridge.h"
-#include "app/logging.h"
+#include "app/sessionend.h"
 #include "app/startservice.h"
+#include "core/logging.h"
+#include "engine/inkbridge.h"
+#include "ui/commonlib.h"
+#include "ui/inkbridgetray.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
+
+namespace {
+// --help and --version are answered before the single-instance probe and without a
+// display, so that a script or a package check can ask the installed program what it is
+// while another instance runs. Every other argument is left to the toolkit.
+std::optional<int> answerCommandLine(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Turns the electronic pen of a network projector into touch or mouse "
+                       "input of this computer. Without options it starts in the system tray, "
+                       "connects to the projector of its settings and stays there until Exit."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    (void)parser.parse(arguments); // the toolkit's own options are unknown here
+    const bool wantsHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
+    if (!wantsHelp && !parser.isSet(version))
+        return std::nullopt;
+    const QCoreApplication app(argc, argv); // the help text names the program by it
+    const QString text = wantsHelp ? parser.helpText()
+                             : QStringLiteral("Quill Relay %1\n").arg(QStringLiteral(QR_VERSION));
+    std::fputs(qPrintable(text), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+} // namespace
 
 CatalogueLocation catalogueForLocale(const QString& localeName, const QString& applicationDir)
 {
@@ -23,24 +58,28 @@ CatalogueLocation catalogueForLocale(const QString& localeName, const QString& a
 
 int runQuillRelay(int argc, char** argv)
 {
+    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+        return *answered;
+    QCoreApplication::setApplicationVersion(QStringLiteral(QR_VERSION));
+
     int exitCode = 0;
     // Declared in creation order, so that an exception destroys what exists in reverse.
     std::unique_ptr<QApplication> app;
     std::unique_ptr<Inkbridge> controller;
-    CStartService* guard = nullptr;
+    std::unique_ptr<CStartService> guard;
     std::unique_ptr<QTranslator> translator;
-    std::unique_ptr<QFont> font;
+    std::unique_ptr<InkbridgeTray> tray;
+    std::unique_ptr<SessionEndWatcher> sessionEnd;
     try {
         app = std::make_unique<QApplication>(argc, argv);
         // Lets Wayland desktops find the menu entry's icon for the dialogs.
         QGuiApplication::setDesktopFileName(QStringLiteral("com.lumoravista.QuillRelay"));
-        controller = std::make_unique<Inkbridge>(nullptr);
+        controller = std::make_unique<Inkbridge>(Inkbridge::platformServices());
         QApplication::setQuitOnLastWindowClosed(false);
 
-        guard = new CStartService(controller.get());
+        guard = std::make_unique<CStartService>();
         if (!guard->CheckStart()) {
             qCDebug(lcApp, "!!! QuillRelay is already exists !!!");
-            delete guard;
             return 0;
         }
 
@@ -49,22 +88,20 @@ int runQuillRelay(int argc, char** argv)
             catalogueForLocale(QLocale::system().name(), QCoreApplication::applicationDirPath());
         (void)translator->load(catalogue.baseName, catalogue.directory);
         QCoreApplication::installTranslator(translator.get());
+        QApplication::setFont(CommonLib::translatedFont("QObject"));
 
-        font = std::make_unique<QFont>(CommonLib::translatedFont("QObject"));
-        QApplication::setFont(*font);
-
+        tray = std::make_unique<InkbridgeTray>(*controller);
+        sessionEnd = std::make_unique<SessionEndWatcher>();
+        QObject::connect(sessionEnd.get(), &SessionEndWatcher::sessionEnding, controller.get(),
+                         &Inkbridge::endSession);
+        QObject::connect(controller.get(), &Inkbridge::quitRequested, app.get(),
+                         [] { QCoreApplication::exit(0); });
         QTimer::singleShot(0, controller.get(), &Inkbridge::run);
         exitCode = QApplication::exec();
-
-        delete guard;
-        guard = nullptr;
     } catch (...) {
         // Nothing is written; what exists is destroyed below and the code held is returned.
     }
-    delete guard;
-    font.reset();
-    translator.reset();
-    controller.reset();
-    app.reset();
+    // The guard goes first, so that a new start succeeds as soon as this one is done.
+    guard.reset();
     return exitCode;
 }

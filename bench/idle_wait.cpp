@@ -1,6 +1,6 @@
 // Measures the CPU time that idle waits cost: an EventWait whose condition never holds,
 // for several slice lengths, against the wall time it waited.
-#include "app/eventwait.h"
+#include "core/eventwait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // decoding, the mapping to the screen, the dispatch and the injector's frame, into devices
 // that accept everything and keep nothing. The datagrams hold one record per active pen,
 // as the projector sends them; "per_record" is the time per record.
-#include "app/pendispatch.h"
-#include "app/penstatusrecord.h"
-#include "injection/injectionbackend_recording.h"
+#include "engine/pen/pendispatch.h"
+#include "protocol/penstatusrecord.h"
+#include "support/recordinginjection.h"
 
 #include <benchmark/benchmark.h>
 

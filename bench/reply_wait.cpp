@@ -1,8 +1,8 @@
 // Measures the CPU time that PJCommControl::WaitReply costs while it waits for a reply that
 // never comes: a peer on loopback accepts the connection, reads the command and stays
 // silent, so the wait runs the full reply time-out. Run: bench_reply_wait [rounds]
-#include "link/pencontrol.h"
-#include "link/pjcommcontrol.h"
+#include "protocol/pencommand.h"
+#include "engine/link/pjcommcontrol.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

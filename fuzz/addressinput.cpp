@@ -6,7 +6,7 @@
 // with the mask's blanks put back in), and came from text of exactly four dotted parts.
 #include "fuzzsupport.h"
 
-#include "discovery/addressinput.h"
+#include "ui/addressinput.h"
 
 #include <QHostAddress>
 #include <QStringList>

@@ -10,9 +10,9 @@
 // is rated positive.
 #include "fuzzsupport.h"
 
-#include "link/commandframe.h"
-#include "link/pencontrol.h"
-#include "link/pjcommcontrol.h"
+#include "protocol/commandframe.h"
+#include "protocol/pencommand.h"
+#include "engine/link/pjcommcontrol.h"
 
 namespace {
 bool isWholeFrame(const QByteArray& bytes)

@@ -11,10 +11,10 @@
 // time the watchdog leaves no contact down and no mouse button held.
 #include "fuzzsupport.h"
 
-#include "app/pendispatch.h"
-#include "app/penstatusrecord.h"
-#include "injection/injectionbackend_recording.h"
-#include "injection/monotonicclock.h"
+#include "engine/pen/pendispatch.h"
+#include "protocol/penstatusrecord.h"
+#include "support/recordinginjection.h"
+#include "core/monotonicclock.h"
 
 #include <QRect>
 

@@ -10,8 +10,8 @@
 // reads back as itself; the found list never holds one address twice.
 #include "fuzzsupport.h"
 
-#include "discovery/pjsearchudp.h"
-#include "discovery/searchpacket.h"
+#include "engine/search/pjsearchudp.h"
+#include "protocol/searchpacket.h"
 
 #include <QHostAddress>
 
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result == SearchAckUnicastReply) {
         bool listed = false;
         for (const QHostAddress& target : targets)
-            listed = listed || sameIpv4Address(target, sender);
+            listed = listed || ipv4::sameAddress(target, sender);
         FUZZ_CHECK(listed);
     }
 

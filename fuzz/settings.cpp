@@ -9,7 +9,7 @@
 // address only the address. Loading yields values Validate can judge.
 #include "fuzzsupport.h"
 
-#include "settings/settings.h"
+#include "engine/settings/connectionsettings.h"
 
 #include <QDir>
 #include <QFile>

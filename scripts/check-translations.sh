@@ -40,7 +40,7 @@ trap 'rm -rf "$work"' EXIT
 
 # The program's own sources and forms; tools and tests show no translated text.
 sources="$work/sources.lst"
-(cd "$root" && find app injection link discovery settings resources forms \
+(cd "$root" && find app ui \
     \( -name '*.cpp' -o -name '*.h' -o -name '*.ui' \) -print 2>/dev/null | sort) \
     | sed "s|^|$root/|" >"$sources"
 

@@ -1,9 +1,9 @@
 // The controller against the projector simulator, in a private namespace pair: what a
 // person sees (balloons, icon) and what the projector receives, for each way a command
 // can end.
-#include "app/inkbridge.h"
-#include "injection/injectionbackend_recording.h"
-#include "link/pencontrol.h"
+#include "engine/inkbridge.h"
+#include "support/recordinginjection.h"
+#include "protocol/pencommand.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 

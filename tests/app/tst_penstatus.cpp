@@ -1,5 +1,5 @@
-#include "app/inkbridge.h"
-#include "app/penstatusrecord.h"
+#include "engine/inkbridge.h"
+#include "protocol/penstatusrecord.h"
 #include "support/logcapture.h"
 
 #include <QTest>

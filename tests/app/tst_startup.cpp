@@ -1,4 +1,4 @@
-#include "app/commonlib.h"
+#include "ui/commonlib.h"
 #include "app/startservice.h"
 #include "app/startup.h"
 #include "support/logcapture.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/eventwait.h"
-#include "discovery/pjsearchdlg.h"
+#include "core/eventwait.h"
+#include "ui/pjsearchdlg.h"
 
 #include <QApplication>
 #include <QMessageBox>

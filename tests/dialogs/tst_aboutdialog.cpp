@@ -1,4 +1,4 @@
-#include "settings/aboutdialog.h"
+#include "ui/aboutdialog.h"
 
 #include <QGraphicsPixmapItem>
 #include <QGraphicsView>

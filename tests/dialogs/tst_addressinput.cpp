@@ -1,6 +1,6 @@
 #include "dialogtesthelpers.h"
-#include "discovery/addressinput.h"
-#include "discovery/lineeditforipaddress.h"
+#include "ui/addressinput.h"
+#include "ui/lineeditforipaddress.h"
 
 #include <QRadioButton>
 

@@ -1,10 +1,10 @@
 #include "dialogtesthelpers.h"
-#include "discovery/addressinput.h"
-#include "discovery/lineeditexbase.h"
-#include "discovery/lineeditforipaddress.h"
-#include "discovery/niclist.h"
-#include "discovery/pjsearchdlg.h"
-#include "settings/communicationsettings.h"
+#include "ui/addressinput.h"
+#include "ui/lineeditexbase.h"
+#include "ui/lineeditforipaddress.h"
+#include "engine/search/niclist.h"
+#include "ui/pjsearchdlg.h"
+#include "ui/communicationsettings.h"
 
 #include "support/logcapture.h"
 

@@ -1,10 +1,10 @@
 // The dialogs as the controller runs them, against the projector simulator in a namespace
 // pair: a first start with empty settings opens the settings dialog, which searches by
 // itself; picking the projector connects to it.
-#include "app/inkbridge.h"
+#include "engine/inkbridge.h"
 #include "dialogtesthelpers.h"
-#include "injection/injectionbackend_recording.h"
-#include "settings/communicationsettings.h"
+#include "support/recordinginjection.h"
+#include "ui/communicationsettings.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 

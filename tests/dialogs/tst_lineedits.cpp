@@ -1,5 +1,5 @@
-#include "discovery/lineeditexbase.h"
-#include "discovery/lineeditforipaddress.h"
+#include "ui/lineeditexbase.h"
+#include "ui/lineeditforipaddress.h"
 
 #include <QKeyEvent>
 #include <QTest>

@@ -2,9 +2,9 @@
 // search engine: the test runs in the computer namespace of a namespace pair (10.77.0.1/24
 // on "pc0") and the projector simulator answers from the projector namespace.
 #include "dialogtesthelpers.h"
-#include "discovery/addressinput.h"
-#include "discovery/lineeditforipaddress.h"
-#include "settings/communicationsettings.h"
+#include "ui/addressinput.h"
+#include "ui/lineeditforipaddress.h"
+#include "ui/communicationsettings.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 

@@ -1,6 +1,6 @@
 // Which interface addresses the table takes, described through NicSource rather than
 // the machine's real interfaces.
-#include "discovery/niclist.h"
+#include "engine/search/niclist.h"
 
 #include <QNetworkInterface>
 #include <QTest>

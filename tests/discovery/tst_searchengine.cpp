@@ -1,7 +1,7 @@
 // The search engine's bookkeeping that needs no network: refused starts and the found list.
 // Nothing here binds or sends: every StartSearch() below fails its interface check.
-#include "discovery/pjsearchudp.h"
-#include "discovery/searchpacket.h"
+#include "engine/search/pjsearchudp.h"
+#include "protocol/searchpacket.h"
 #include "support/logcapture.h"
 
 #include <QTest>

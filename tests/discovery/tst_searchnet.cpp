@@ -1,11 +1,11 @@
 // The search engine on a real wire: the test runs in the computer namespace of a namespace
 // pair (10.77.0.1/24, broadcast 10.77.0.255) and the projector simulator answers from the
 // projector namespace. What reached the projectors is read from the simulator's lines.
-#include "app/eventwait.h"
-#include "app/logging.h"
-#include "discovery/niclist.h"
-#include "discovery/pjsearchudp.h"
-#include "discovery/searchpacket.h"
+#include "core/eventwait.h"
+#include "core/logging.h"
+#include "engine/search/niclist.h"
+#include "engine/search/pjsearchudp.h"
+#include "protocol/searchpacket.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 

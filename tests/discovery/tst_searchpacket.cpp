@@ -1,5 +1,5 @@
 // The search datagrams and the acceptance check, as plain functions: no socket involved.
-#include "discovery/searchpacket.h"
+#include "protocol/searchpacket.h"
 #include "support/logcapture.h"
 
 #include <QTest>

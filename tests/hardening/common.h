@@ -2,7 +2,7 @@
 
 // Set-up shared by the hardening tests that drive the controller in a namespace pair.
 
-#include "settings/settings.h"
+#include "engine/settings/connectionsettings.h"
 #include "support/netnsprojector.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
 // A settings file that cannot be read, or that holds garbage: loading gives usable values
 // (the defaults where nothing usable is stored), nothing crashes, and the controller starts
 // as on a first run, asking for the connection settings.
-#include "app/inkbridge.h"
-#include "injection/injectionbackend_recording.h"
-#include "settings/settings.h"
+#include "engine/inkbridge.h"
+#include "support/recordinginjection.h"
+#include "engine/settings/connectionsettings.h"
 
 #include <QDir>
 #include <QFile>

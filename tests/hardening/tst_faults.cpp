@@ -4,10 +4,10 @@
 // each, nothing may be left pressed, nothing may hang, and Connect must work again.
 #include "common.h"
 
-#include "app/inkbridge.h"
-#include "injection/injectionbackend_recording.h"
-#include "injection/injectionrecords.h"
-#include "link/pencontrol.h"
+#include "engine/inkbridge.h"
+#include "support/recordinginjection.h"
+#include "engine/injection/injectionrecords.h"
+#include "protocol/pencommand.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

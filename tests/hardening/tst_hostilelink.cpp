@@ -4,8 +4,8 @@
 // link keeps of the peer's bytes must stay bounded.
 #include "hostilepeer.h"
 
-#include "link/pencontrol.h"
-#include "link/pjcommcontrol.h"
+#include "protocol/pencommand.h"
+#include "engine/link/pjcommcontrol.h"
 
 #include <QElapsedTimer>
 #include <QTest>

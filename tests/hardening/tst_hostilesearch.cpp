@@ -4,8 +4,8 @@
 // of one search fill at most a bounded number of rows.
 #include "hostilepeer.h"
 
-#include "discovery/pjsearchudp.h"
-#include "discovery/searchpacket.h"
+#include "engine/search/pjsearchudp.h"
+#include "protocol/searchpacket.h"
 #include "support/netnsprojector.h"
 
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 #include "common.h"
 #include "hostilepeer.h"
 
-#include "app/inkbridge.h"
-#include "injection/injectionbackend_recording.h"
-#include "injection/injectionrecords.h"
+#include "engine/inkbridge.h"
+#include "support/recordinginjection.h"
+#include "engine/injection/injectionrecords.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // Helpers shared by the injection tests: a script runner for table-driven pen cases, and
 // readable renderings of what reached the recording devices.
 
-#include "injection/injectionbackend_recording.h"
-#include "injection/monotonicclock.h"
+#include "support/recordinginjection.h"
+#include "core/monotonicclock.h"
 
 #include <QMap>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "evdevreports.h"
-#include "injection/evdevframes_uinput.h"
-#include "injection/touchinjection.h"
+#include "engine/injection/evdevframes_uinput.h"
+#include "engine/injection/touchinjection.h"
 #include "injectiontest.h"
 
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/eventwait.h"
-#include "app/pendispatch.h"
+#include "core/eventwait.h"
+#include "engine/pen/pendispatch.h"
 #include "injectiontest.h"
 #include "support/logcapture.h"
 

@@ -1,5 +1,5 @@
-#include "app/pendispatch.h"
-#include "injection/injectionbackend_recording.h"
+#include "engine/pen/pendispatch.h"
+#include "support/recordinginjection.h"
 
 #include <QGuiApplication>
 #include <QScreen>

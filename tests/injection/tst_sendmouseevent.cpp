@@ -1,4 +1,4 @@
-#include "injection/sendmouseevent.h"
+#include "engine/injection/sendmouseevent.h"
 #include "injectiontest.h"
 #include "support/logcapture.h"
 

@@ -1,4 +1,4 @@
-#include "injection/touchinjection.h"
+#include "engine/injection/touchinjection.h"
 #include "injectiontest.h"
 #include "support/logcapture.h"
 

@@ -1,6 +1,6 @@
-#include "app/pendispatch.h"
+#include "engine/pen/pendispatch.h"
 #include "evdevreports.h"
-#include "injection/uinputdevices_uinput.h"
+#include "engine/injection/uinputdevices_uinput.h"
 #include "support/logcapture.h"
 
 #include <QDir>

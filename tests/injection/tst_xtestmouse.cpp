@@ -1,5 +1,5 @@
-#include "app/pendispatch.h"
-#include "injection/mousedevice_xtest.h"
+#include "engine/pen/pendispatch.h"
+#include "engine/injection/mousedevice_xtest.h"
 #include "support/logcapture.h"
 
 #include <QTest>

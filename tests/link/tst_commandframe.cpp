@@ -1,8 +1,8 @@
 // The command frame, the recognition of replies in a byte stream, the pen-control data and
 // the mapping of a reply to a result code: everything of the link that needs no socket.
-#include "link/commandframe.h"
-#include "link/pencontrol.h"
-#include "link/pjcommcontrol.h"
+#include "protocol/commandframe.h"
+#include "protocol/pencommand.h"
+#include "engine/link/pjcommcontrol.h"
 
 #include <QTest>
 

@@ -2,9 +2,9 @@
 // real TCP connection in a namespace pair: every result code from a real exchange, the
 // frames as they reach the projector, replies cut into pieces or preceded by other data,
 // and the waits that must end early (abort) or must end at all (a peer that stops reading).
-#include "app/eventwait.h"
-#include "link/pencontrol.h"
-#include "link/pjcommcontrol.h"
+#include "core/eventwait.h"
+#include "protocol/pencommand.h"
+#include "engine/link/pjcommcontrol.h"
 #include "support/logcapture.h"
 #include "support/netnsprojector.h"
 

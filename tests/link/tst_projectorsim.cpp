@@ -1,7 +1,7 @@
 // The projector simulator itself, as the search and the pen-status receiver see it: every
 // later test of the program trusts its bytes, so they are checked here from the computer's
 // side of a namespace pair with plain sockets.
-#include "app/eventwait.h"
+#include "core/eventwait.h"
 #include "support/netnsprojector.h"
 
 #include <QNetworkDatagram>

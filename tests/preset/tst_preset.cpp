@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "engine/settings/connectionsettings.h"
 
 #include <QDateTime>
 #include <QDir>

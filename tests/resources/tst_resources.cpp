@@ -1,4 +1,4 @@
-#include "resources/icons.h"
+#include "ui/icons.h"
 
 #include <QGuiApplication>
 #include <QImage>

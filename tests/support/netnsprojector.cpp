@@ -1,6 +1,6 @@
 #include "support/netnsprojector.h"
 
-#include "app/eventwait.h"
+#include "core/eventwait.h"
 
 #include <QFileInfo>
 #include <QNetworkInterface>

@@ -4,15 +4,15 @@
 //   dialog-shots OUTPUT_DIR
 // The projector list searches only when every network interface lies in 10.77.0.0/16, that
 // is inside a namespace pair (scripts/dialog-screenshots.sh); elsewhere it stays empty.
-#include "app/commonlib.h"
-#include "app/eventwait.h"
+#include "ui/commonlib.h"
+#include "core/eventwait.h"
 #include "app/startup.h"
-#include "discovery/addressinput.h"
-#include "discovery/lineeditforipaddress.h"
-#include "discovery/niclist.h"
-#include "discovery/pjsearchdlg.h"
-#include "settings/aboutdialog.h"
-#include "settings/communicationsettings.h"
+#include "ui/addressinput.h"
+#include "ui/lineeditforipaddress.h"
+#include "engine/search/niclist.h"
+#include "ui/pjsearchdlg.h"
+#include "ui/aboutdialog.h"
+#include "ui/communicationsettings.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/injection/injectionrecords.h"
+
+#include <QRect>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Translation of injected records into evdev events, apart from the uinput device so that
+// it can be checked without one.
+//
+// Touch frames become one report each of a multi-touch protocol B touchscreen:
+//   - a record with INCONTACT (touch down, drag) is a touching contact. A pointer id that
+//     does not touch yet takes the lowest free slot and a new tracking id; one that does
+//     reports its new position in its slot.
+//   - a record without INCONTACT (hover, lift, leave) ends the contact's tracking id if it
+//     had one. A touchscreen cannot show a finger in range that does not touch, so a hover
+//     frame changes nothing, and neither does the leave frame after a lift.
+//   - a pointer id that had a slot but is missing from a frame has gone (the injector drops
+//     a contact whose frame was rejected), so its tracking id ends too: no finger stays down
+//     on the screen for a contact the injector no longer knows.
+//   - BTN_TOUCH goes to 1 with the first touching contact and to 0 only when the last one
+//     lifts; ABS_X/ABS_Y follow the oldest touching contact, as single-touch readers expect.
+//   - tracking ids count up across frames (wrapping within 0..65535), so a slot reused by
+//     the next contact never repeats the id of the contact before it.
+//   - every report ends in SYN_REPORT. Positions are pixels of the primary screen, clamped
+//     to it; the records hold desktop pixels, so the screen's top-left is subtracted. The
+//     axes keep the screen size the device was created with; should the screen change size
+//     later, positions are scaled into those axes, since a desktop stretches a touchscreen's
+//     whole range over its output whatever the range is.
+// Mouse records become ABS_X/ABS_Y (0..65535, the records' own normalised space) for
+// absolute moves and BTN_LEFT for the button, each record one report.
+namespace evdev {
+
+struct Event {
+    std::uint16_t type;
+    std::uint16_t code;
+    std::int32_t value;
+    friend bool operator==(const Event& a, const Event& b)
+    {
+        return a.type == b.type && a.code == b.code && a.value == b.value;
+    }
+};
+
+inline constexpr int TOUCH_SLOTS = 16;
+inline constexpr std::int32_t MAX_TRACKING_ID = 0xFFFF;
+
+class TouchFrameEncoder final {
+public:
+    // `screen`: the primary screen when the device is created; its size is the axes' range.
+    explicit TouchFrameEncoder(const QRect& screen);
+
+    // Where the primary screen is now; positions of later frames are taken relative to it.
+    void setScreen(const QRect& screen);
+
+    // Appends the events of one frame to `out`. Returns false, changing nothing, when the
+    // frame needs more touching contacts than there are slots.
+    bool encode(std::uint32_t count, const injection::PointerTouchInfo* records,
+                std::vector<Event>& out);
+
+    // Whether some contact touches the screen.
+    bool touching() const { return m_touching; }
+
+private:
+    struct Slot {
+        bool used = false;
+        std::uint32_t pointerId = 0;
+        std::int32_t trackingId = -1;
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        std::uint64_t age = 0; // order of touch-down; lower is older
+    };
+
+    int slotOf(std::uint32_t pointerId) const;
+    void selectSlot(int slot, std::vector<Event>& out);
+    void release(int slot, std::vector<Event>& out);
+
+    QSize m_axes;
+    QRect m_screen;
+    std::array<Slot, TOUCH_SLOTS> m_slots{};
+    int m_currentSlot = 0;
+    std::int32_t m_nextTrackingId = 0;
+    std::uint64_t m_nextAge = 0;
+    bool m_touching = false;
+    std::int32_t m_emulatedX = -1;
+    std::int32_t m_emulatedY = -1;
+};
+
+// Appends the events of one mouse record to `out`. Returns false for a record this
+// pointer cannot express (not a mouse record, a relative move, other buttons).
+bool encodeMouseRecord(const injection::InputRecord& record, std::vector<Event>& out);
+
+} // namespace evdev

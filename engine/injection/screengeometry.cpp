@@ -1,0 +1,21 @@
+#include "engine/injection/screengeometry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+
+QRect primaryScreenPixels()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    if (ratio == 1.0)
+        return logical;
+    return QRect(logical.topLeft(), QSize(int(std::lround(logical.width() * ratio)),
+                                          int(std::lround(logical.height() * ratio))));
+}

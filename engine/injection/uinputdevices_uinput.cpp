@@ -1,0 +1,226 @@
+#include "engine/injection/uinputdevices_uinput.h"
+
+#include <libevdev/libevdev-uinput.h>
+#include <libevdev/libevdev.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char UINPUT_PATH[] = "/dev/uinput";
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+void enableAbs(libevdev* dev, unsigned code, int min, int max, int resolution)
+{
+    input_absinfo info{};
+    info.minimum = min;
+    info.maximum = max;
+    info.resolution = resolution;
+    libevdev_enable_event_code(dev, EV_ABS, code, &info);
+}
+
+// Creates the uinput device described by `dev` on an open /dev/uinput.
+libevdev_uinput* createDevice(libevdev* dev, int fd, QString* cause)
+{
+    libevdev_uinput* uinput = nullptr;
+    const int rc = libevdev_uinput_create_from_device(dev, fd, &uinput);
+    if (rc != 0) {
+        *cause = QStringLiteral("uinput device \"%1\" not created: %2")
+                     .arg(QString::fromUtf8(libevdev_get_name(dev)), errnoText(-rc));
+        return nullptr;
+    }
+    return uinput;
+}
+
+} // namespace
+
+int openUinput(QString* cause)
+{
+    const int fd = ::open(UINPUT_PATH, O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0)
+        return fd;
+    const int error = errno;
+    if (error == ENOENT || error == ENODEV || error == ENXIO)
+        *cause = QStringLiteral("/dev/uinput is missing: this system's kernel offers no uinput");
+    else if (error == EACCES || error == EPERM)
+        *cause = QStringLiteral("permission denied on /dev/uinput: this user may not create "
+                                "input devices");
+    else
+        *cause = QStringLiteral("/dev/uinput cannot be opened: %1").arg(errnoText(error));
+    return -1;
+}
+
+UinputTouchDevice::UinputTouchDevice(ScreenGeometry screen, int resolution)
+    : m_screen(std::move(screen)), m_resolution(resolution > 0 ? resolution : 1)
+{
+}
+
+UinputTouchDevice::~UinputTouchDevice()
+{
+    close();
+}
+
+bool UinputTouchDevice::open(QString* error)
+{
+    close();
+    QString cause;
+    const QRect screen = m_screen ? m_screen() : QRect();
+    if (screen.isEmpty()) {
+        cause = QStringLiteral("Touch input unavailable: no primary screen to cover");
+    } else if ((m_fd = openUinput(&cause)) < 0) {
+        cause = QStringLiteral("Touch input unavailable: ") + cause;
+    } else {
+        libevdev* dev = libevdev_new();
+        libevdev_set_name(dev, UINPUT_TOUCH_NAME);
+        libevdev_set_id_bustype(dev, BUS_VIRTUAL);
+        libevdev_set_id_vendor(dev, 0x5152);
+        libevdev_set_id_product(dev, 0x0001);
+        // A direct device: positions are points of the screen, not of a touchpad.
+        libevdev_enable_property(dev, INPUT_PROP_DIRECT);
+        libevdev_enable_event_type(dev, EV_KEY);
+        libevdev_enable_event_code(dev, EV_KEY, BTN_TOUCH, nullptr);
+        const int maxX = screen.width() - 1;
+        const int maxY = screen.height() - 1;
+        enableAbs(dev, ABS_X, 0, maxX, m_resolution);
+        enableAbs(dev, ABS_Y, 0, maxY, m_resolution);
+        enableAbs(dev, ABS_MT_SLOT, 0, evdev::TOUCH_SLOTS - 1, 0);
+        enableAbs(dev, ABS_MT_TRACKING_ID, 0, evdev::MAX_TRACKING_ID, 0);
+        enableAbs(dev, ABS_MT_POSITION_X, 0, maxX, m_resolution);
+        enableAbs(dev, ABS_MT_POSITION_Y, 0, maxY, m_resolution);
+        m_uinput = createDevice(dev, m_fd, &cause);
+        libevdev_free(dev);
+        if (m_uinput)
+            m_encoder = std::make_unique<evdev::TouchFrameEncoder>(screen);
+        else
+            cause = QStringLiteral("Touch input unavailable: ") + cause;
+    }
+    if (m_uinput)
+        return true;
+    close();
+    if (error)
+        *error = cause;
+    return false;
+}
+
+void UinputTouchDevice::close()
+{
+    if (m_uinput)
+        libevdev_uinput_destroy(m_uinput);
+    m_uinput = nullptr;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_encoder.reset();
+}
+
+bool UinputTouchDevice::initialize(quint32, quint32)
+{
+    if (!m_uinput)
+        return false;
+    // A new session starts with no contact on the screen, even if the last one ended with
+    // a rejected frame that left a contact touching.
+    m_events.clear();
+    if (m_encoder->touching() && m_encoder->encode(0, nullptr, m_events))
+        return write(m_events);
+    return true;
+}
+
+bool UinputTouchDevice::inject(quint32 count, const injection::PointerTouchInfo* records)
+{
+    if (!m_uinput) {
+        m_lastError = ENODEV;
+        return false;
+    }
+    m_events.clear();
+    if (m_screen)
+        m_encoder->setScreen(m_screen());
+    if (!m_encoder->encode(count, records, m_events)) {
+        m_lastError = ENOSPC; // more touching contacts than the touchscreen has slots
+        return false;
+    }
+    return write(m_events);
+}
+
+bool UinputTouchDevice::write(const std::vector<evdev::Event>& events)
+{
+    for (const evdev::Event& e : events) {
+        const int rc = libevdev_uinput_write_event(m_uinput, e.type, e.code, e.value);
+        if (rc != 0) {
+            m_lastError = quint32(-rc);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString UinputTouchDevice::deviceNode() const
+{
+    const char* node = m_uinput ? libevdev_uinput_get_devnode(m_uinput) : nullptr;
+    return node ? QString::fromLocal8Bit(node) : QString();
+}
+
+UinputMouseDevice::UinputMouseDevice() = default;
+
+UinputMouseDevice::~UinputMouseDevice()
+{
+    if (m_uinput)
+        libevdev_uinput_destroy(m_uinput);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool UinputMouseDevice::create(QString* cause)
+{
+    if (m_uinput)
+        return true;
+    m_fd = openUinput(cause);
+    if (m_fd < 0)
+        return false;
+    libevdev* dev = libevdev_new();
+    libevdev_set_name(dev, UINPUT_POINTER_NAME);
+    libevdev_set_id_bustype(dev, BUS_VIRTUAL);
+    libevdev_set_id_vendor(dev, 0x5152);
+    libevdev_set_id_product(dev, 0x0002);
+    // Absolute axes and a left button without touch or pen buttons: desktops take this
+    // for an absolute mouse (like a virtual machine's tablet) covering the screen.
+    libevdev_enable_event_type(dev, EV_KEY);
+    libevdev_enable_event_code(dev, EV_KEY, BTN_LEFT, nullptr);
+    enableAbs(dev, ABS_X, 0, int(injection::MouseNormalisedMax), 0);
+    enableAbs(dev, ABS_Y, 0, int(injection::MouseNormalisedMax), 0);
+    m_uinput = createDevice(dev, m_fd, cause);
+    libevdev_free(dev);
+    if (!m_uinput) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    m_failure.clear();
+    return true;
+}
+
+quint32 UinputMouseDevice::send(const injection::InputRecord& record)
+{
+    if (!m_uinput)
+        return 0;
+    m_events.clear();
+    if (!evdev::encodeMouseRecord(record, m_events))
+        return 0;
+    for (const evdev::Event& e : m_events) {
+        if (libevdev_uinput_write_event(m_uinput, e.type, e.code, e.value) != 0)
+            return 0;
+    }
+    return 1;
+}
+
+QString UinputMouseDevice::deviceNode() const
+{
+    const char* node = m_uinput ? libevdev_uinput_get_devnode(m_uinput) : nullptr;
+    return node ? QString::fromLocal8Bit(node) : QString();
+}

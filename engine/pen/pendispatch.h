@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/monotonicclock.h"
+#include "engine/injection/injectionbackend.h"
+#include "engine/injection/screengeometry.h"
+#include "engine/injection/sendmouseevent.h"
+#include "engine/injection/touchinjection.h"
+#include "engine/settings/connectionsettings.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QTimer>
+
+#include <memory>
+
+// Pen event dispatch: maps each pen event from the projector's 1280 x 800 pen space to a
+// pixel of the primary screen and hands it to the touch or the mouse injector, by the pen
+// mode. A watchdog releases pens whose up event never arrived.
+class PenDispatch final : public QObject {
+    Q_OBJECT
+public:
+    PenDispatch(std::shared_ptr<InjectionBackend> backend, std::shared_ptr<MonotonicClock> clock,
+                QObject* parent = nullptr);
+    ~PenDispatch() override;
+    Q_DISABLE_COPY_MOVE(PenDispatch)
+
+    PenMode penMode() const { return m_penMode; }
+    void setPenMode(PenMode mode) { m_penMode = mode; }
+
+    // Creates the touch injector and initialises it (which creates the platform's touch
+    // device) if there is none yet. Returns whether the injector is initialised.
+    bool createTouchInjector();
+    // Deletes the touch injector; contacts still down are not lifted.
+    void destroyTouchInjector();
+    TouchInjection* touchInjector() const { return m_touch; }
+    SendMouseEvent& mouseInjector() { return m_mouse; }
+    bool touchInjectionAvailable() const { return m_backend->touchInjectionAvailable(); }
+    InjectionBackend& backend() const { return *m_backend; }
+
+    // Where the primary screen is, in device pixels on the desktop; read for every event.
+    void setScreenGeometry(ScreenGeometry screen);
+    const ScreenGeometry& screenGeometry() const { return m_screen; }
+
+    // Maps `point` from pen units to a pixel of `screenPixels`. False, leaving `point`
+    // alone, when the point lies outside the screen's image in pen space (or the screen is
+    // so large that its image is empty).
+    static bool mapPenToScreen(QPoint& point, const QRect& screenPixels);
+
+    QTimer lostEventTimer;
+
+public slots:
+    void penStatus(int id, int button, int posx, int posy);
+    void chkLostUpEventsProc();
+    void stopLostEventTimer();
+
+private:
+    void checkLostUpOfActiveInjector();
+
+    std::shared_ptr<InjectionBackend> m_backend;
+    std::shared_ptr<MonotonicClock> m_clock;
+    ScreenGeometry m_screen;
+    SendMouseEvent m_mouse;
+    TouchInjection* m_touch = nullptr;
+    PenMode m_penMode = PenMode::Touch;
+};

@@ -1,0 +1,76 @@
+#include "engine/pen/penreceiver.h"
+
+#include "core/ipv4.h"
+#include "core/logging.h"
+
+#include <QDateTime>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+namespace {
+// Any host may send to this port. While datagrams of others pour in, the system's default
+// buffer (a few hundred small datagrams) fills within milliseconds of any pause of the
+// event loop, and the projector's records are then dropped with the rest. The system caps
+// the size at its own maximum.
+constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
+} // namespace
+
+PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
+    : QObject(parent), m_onEvent(std::move(onEvent))
+{
+}
+
+PenReceiver::~PenReceiver() = default;
+
+bool PenReceiver::listen(quint16 port)
+{
+    close();
+    auto socket = std::make_unique<QUdpSocket>();
+    if (!socket->bind(QHostAddress::Any, port))
+        return false;
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
+    connect(socket.get(), &QUdpSocket::readyRead, this, &PenReceiver::UdpReadyRead);
+    connect(socket.get(), &QUdpSocket::errorOccurred, this, &PenReceiver::UdpSocketError);
+    m_socket = std::move(socket);
+    return true;
+}
+
+void PenReceiver::close()
+{
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->close();
+    }
+    m_socket.reset();
+}
+
+void PenReceiver::UdpReadyRead()
+{
+    // The handler may close the socket (a pen event cannot, but the event loop of a nested
+    // wait can run from it), so the socket is looked up again for every datagram.
+    while (m_socket && m_socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket->receiveDatagram();
+        handleDatagram(datagram.data(), datagram.senderAddress());
+    }
+}
+
+int PenReceiver::handleDatagram(QByteArrayView data, const QHostAddress& sender)
+{
+    if (data.size() < PEN_STATUS_RECORD_SIZE)
+        return 0;
+    if (m_source.isNull() || !ipv4::sameAddress(sender, m_source)) {
+        qCDebug(lcPen).noquote() << "UdpRead: dropped a datagram from" << sender.toString()
+                                 << "(not the connected projector)";
+        return 0;
+    }
+    return processPenStatusDatagram(data, m_onEvent);
+}
+
+void PenReceiver::UdpSocketError()
+{
+    qCDebug(lcPen).noquote() << "["
+                             << QDateTime::currentDateTime().toString(
+                                    QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz"))
+                             << "]";
+    qCDebug(lcPen, "udpSocketError");
+}

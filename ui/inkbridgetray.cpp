@@ -1,0 +1,205 @@
+#include "ui/inkbridgetray.h"
+
+#include "core/logging.h"
+#include "ui/aboutdialog.h"
+#include "ui/commonlib.h"
+#include "ui/communicationsettings.h"
+#include "ui/dialogsupport.h"
+#include "ui/icons.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMessageBox>
+
+namespace {
+constexpr int BalloonMs = 10000;
+constexpr int DefaultNoTrayGraceMs = 8000;
+
+// The tray's texts belong to the controller's translation context.
+QString text(const char* source)
+{
+    return QCoreApplication::translate("Inkbridge", source);
+}
+
+QString messageText(int number)
+{
+    switch (number) {
+    case Inkbridge::MsgVerifying:
+        return QCoreApplication::translate("Inkbridge",
+                                           "Now verifying connection with the projector.");
+    case Inkbridge::MsgConnected:
+        return QCoreApplication::translate("Inkbridge", "Connected to the projector.");
+    case Inkbridge::MsgDisconnected:
+        return QCoreApplication::translate("Inkbridge", "Disconnected the projector.");
+    case Inkbridge::MsgConnectFailed:
+        return QCoreApplication::translate("Inkbridge",
+                                           "A connection could not be made with the projector.");
+    case Inkbridge::MsgNoResponse:
+        return QCoreApplication::translate("Inkbridge",
+                                           "There is no response from the projector.");
+    case Inkbridge::MsgCommandFailed:
+        return QCoreApplication::translate("Inkbridge", "The command execution failed.");
+    case Inkbridge::MsgPenPortTaken:
+        return QCoreApplication::translate(
+                   "Inkbridge",
+                   "Pen input cannot be received: UDP port %1 is used by another program. "
+                   "Close that program, then choose Connect again.")
+            .arg(PEN_STATUS_PORT);
+    }
+    return {};
+}
+
+QSystemTrayIcon::MessageIcon messageIcon(int number)
+{
+    switch (number) {
+    case Inkbridge::MsgConnectFailed:
+    case Inkbridge::MsgPenPortTaken:
+        return QSystemTrayIcon::Warning;
+    case Inkbridge::MsgNoResponse:
+    case Inkbridge::MsgCommandFailed:
+        return QSystemTrayIcon::Critical;
+    default:
+        return QSystemTrayIcon::Information;
+    }
+}
+} // namespace
+
+InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
+    : QObject(parent), m_controller(controller), m_menu(std::make_unique<QMenu>())
+{
+    const QFont menuFont = CommonLib::translatedFont("Inkbridge");
+    auto add = [&](const QString& label, auto&& slot) {
+        auto* action = m_menu->addAction(label);
+        action->setFont(menuFont);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    // The menu texts are keys or source texts of the catalogue's "Inkbridge" context.
+    m_touch = add(text(QT_TRANSLATE_NOOP("Inkbridge", "OperateTouch")),
+                  [this] { m_controller.setPenMode(PenMode::Touch); });
+    m_mouse = add(text(QT_TRANSLATE_NOOP("Inkbridge", "OperateMouse")),
+                  [this] { m_controller.setPenMode(PenMode::Mouse); });
+    m_menu->addSeparator();
+    m_commands << add(text(QT_TRANSLATE_NOOP("Inkbridge", "Connect")),
+                      [this] { m_controller.connectProjector(); });
+    m_commands << add(text(QT_TRANSLATE_NOOP("Inkbridge", "Disconnect")),
+                      [this] { m_controller.disconnectProjector(); });
+    m_menu->addSeparator();
+    m_commands << add(text(QT_TRANSLATE_NOOP("Inkbridge", "Communication Settings...")),
+                      &InkbridgeTray::trayMenuCommunicationSettingsProc);
+    m_commands << add(text(QT_TRANSLATE_NOOP("Inkbridge", "About Inkbridge...")),
+                      &InkbridgeTray::trayMenuAboutInkbridgeProc);
+    m_menu->addSeparator();
+    m_exit = add(text(QT_TRANSLATE_NOOP("Inkbridge", "Exit")),
+                 [this] { m_controller.exitProgram(); });
+    m_menu->setFont(menuFont);
+
+    m_icon = new QSystemTrayIcon(QrIcons::tray(false), this);
+    m_icon->setContextMenu(m_menu.get());
+    connect(m_icon, &QSystemTrayIcon::activated, this, &InkbridgeTray::trayIconActivated);
+    m_icon->setVisible(true);
+    // The marks and states are also brought up to date whenever the menu opens, whoever
+    // opens it: some desktops show the context menu without an activation signal.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &InkbridgeTray::updateMenuStates);
+    connect(&controller, &Inkbridge::stateChanged, this, &InkbridgeTray::updateMenuStates);
+    connect(&controller, &Inkbridge::connectedChanged, this,
+            [this](bool connected) { m_icon->setIcon(QrIcons::tray(connected)); });
+    connect(&controller, &Inkbridge::messageShown, this, &InkbridgeTray::showMessage);
+    connect(&controller, &Inkbridge::execCommSetting, this,
+            &InkbridgeTray::trayMenuCommunicationSettingsProc, Qt::QueuedConnection);
+    updateMenuStates();
+
+    m_noTrayCheck.setSingleShot(true);
+    connect(&m_noTrayCheck, &QTimer::timeout, this, &InkbridgeTray::noTrayCheckProc);
+    m_noTrayCheck.start(DefaultNoTrayGraceMs);
+}
+
+InkbridgeTray::~InkbridgeTray()
+{
+    delete m_icon; // before the menu it shows
+}
+
+void InkbridgeTray::setNoTrayGracePeriod(int ms)
+{
+    m_noTrayCheck.start(ms);
+}
+
+void InkbridgeTray::updateMenuStates()
+{
+    const bool mouse = m_controller.penMode() != PenMode::Touch;
+    m_touch->setIcon(QrIcons::penModeMark(!mouse));
+    m_mouse->setIcon(QrIcons::penModeMark(mouse));
+
+    const bool idle = !m_controller.isBusy();
+    m_touch->setEnabled(idle && m_controller.touchInjectionAvailable());
+    m_mouse->setEnabled(idle);
+    for (QAction* action : std::as_const(m_commands))
+        action->setEnabled(idle);
+    m_exit->setEnabled(m_controller.state() != Inkbridge::State::DialogOpen);
+}
+
+void InkbridgeTray::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::Context && reason != QSystemTrayIcon::Trigger)
+        return;
+    updateMenuStates();
+    if (reason != QSystemTrayIcon::Trigger)
+        return; // the tray shows its context menu itself
+    if (m_menu->isVisible())
+        m_menu->hide();
+    else
+        m_menu->exec(QCursor::pos());
+}
+
+void InkbridgeTray::showMessage(int number)
+{
+    m_icon->showMessage(text(QT_TRANSLATE_NOOP("Inkbridge", "Inkbridge")), messageText(number),
+                        messageIcon(number), BalloonMs);
+}
+
+void InkbridgeTray::trayMenuCommunicationSettingsProc()
+{
+    if (!m_controller.beginDialog())
+        return;
+    CommunicationSettings dialog;
+    dialog.setWindowFlags(DialogWindowFlags);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.SetValues(m_controller.settings());
+    dialog.autoSearchOnShow = !m_controller.checkConnectionTarget();
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    m_controller.endDialog();
+    // Kept in the controller only; the store is written at Exit.
+    if (accepted)
+        m_controller.changeTarget(dialog.values());
+}
+
+void InkbridgeTray::trayMenuAboutInkbridgeProc()
+{
+    if (!m_controller.beginDialog())
+        return;
+    AboutDialog dialog;
+    dialog.setWindowFlags(DialogWindowFlags);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.exec();
+    m_controller.endDialog();
+}
+
+void InkbridgeTray::noTrayCheckProc()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    qCDebug(lcApp, "no system tray: running without a tray icon");
+    auto* notice = new QMessageBox(
+        QMessageBox::Information, text(QT_TRANSLATE_NOOP("Inkbridge", "Inkbridge")),
+        text(QT_TRANSLATE_NOOP(
+            "Inkbridge",
+            "This desktop has no system tray, so Quill Relay runs without its tray icon. "
+            "The pen keeps working with the settings already stored.\n\n"
+            "To end Quill Relay, log out, or run: pkill -x QuillRelay")),
+        QMessageBox::Ok);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setModal(false);
+    notice->show();
+}

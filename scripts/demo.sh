@@ -5,7 +5,7 @@
 #   scripts/demo.sh [--out DIR] [--xvfb]
 #
 # 1. Installs missing packages and builds the program, the simulator and the pen canvas.
-# 2. Makes a pair of network namespaces (tests/support/netns-pair.sh; needs root, so the
+# 2. Makes a pair of network namespaces (tools/netns-pair.sh; needs root, so the
 #    script asks sudo for that part) with the simulated projector at 10.77.0.2; they are
 #    removed again however the demo ends.
 # 3. Starts the pen canvas full-screen and the program with a temporary settings home that
@@ -258,7 +258,7 @@ log "simulated projector at 10.77.0.2, pen script '$script'"
 export QR_DEMO_OUT=$out QR_DEMO_RUN_AS=$run_as QR_DEMO_RUN_GROUP=$run_group
 export QR_DEMO_TRAY=$want_tray
 status=0
-"$root/tests/support/netns-pair.sh" --name demo \
+"$root/tools/netns-pair.sh" --name demo \
     --projector "$sim --projector 10.77.0.2,name=Quill-Relay-Demo --pen-script $script --ready-file @READY@" \
     -- "$0" --inside --build-dir "$build" || status=$?
 chmod -R a+rX "$out"

@@ -24,7 +24,7 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; do
 
 projectors="--projector 10.77.0.2,name=Hall --projector 10.77.0.3,name=Room-301 --projector 10.77.0.4,name=Foyer"
 for lang in en_US.UTF-8 ja_JP.UTF-8; do
-    "$root/tests/support/netns-pair.sh" --name shots --extra 2 \
+    "$root/tools/netns-pair.sh" --name shots --extra 2 \
         --projector "'$sim' $projectors --ready-file @READY@" -- \
         env DISPLAY=":$display" QT_QPA_PLATFORM=xcb LANG="$lang" LC_ALL= "$shots" "$out"
 done

@@ -4,15 +4,14 @@
 //   dialog-shots OUTPUT_DIR
 // The projector list searches only when every network interface lies in 10.77.0.0/16, that
 // is inside a namespace pair (scripts/dialog-screenshots.sh); elsewhere it stays empty.
-#include "ui/commonlib.h"
 #include "core/eventwait.h"
-#include "app/startup.h"
-#include "ui/addressinput.h"
-#include "ui/lineeditforipaddress.h"
 #include "engine/search/niclist.h"
-#include "ui/pjsearchdlg.h"
 #include "ui/aboutdialog.h"
+#include "ui/addressinput.h"
+#include "ui/commonlib.h"
 #include "ui/communicationsettings.h"
+#include "ui/lineeditforipaddress.h"
+#include "ui/pjsearchdlg.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,15 +74,16 @@ int main(int argc, char** argv)
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
 
-    const CatalogueLocation where =
-        catalogueForLocale(QLocale::system().name(), QCoreApplication::applicationDirPath());
+    // The program's catalogue for the system locale, from beside the program.
+    const QString lang = QLocale::system().name().startsWith(QLatin1String("ja"))
+                             ? QStringLiteral("ja-JP")
+                             : QStringLiteral("en-US");
     QTranslator translator;
-    if (!translator.load(where.baseName, where.directory))
-        std::fprintf(stderr, "no catalogue %s in %s\n", qPrintable(where.baseName),
-                     qPrintable(where.directory));
+    const QString dir = QCoreApplication::applicationDirPath() + QLatin1Char('/') + lang;
+    if (!translator.load(QStringLiteral("QuillRelay.") + lang, dir))
+        std::fprintf(stderr, "no catalogue for %s in %s\n", qPrintable(lang), qPrintable(dir));
     app.installTranslator(&translator);
     app.setFont(CommonLib::translatedFont("QObject"));
-    const QString lang = where.baseName.section(QLatin1Char('.'), 1);
 
     bool ok = true;
     {
@@ -92,8 +92,11 @@ int main(int argc, char** argv)
     }
     {
         CommunicationSettings settings;
-        settings.SetValues(0, QStringLiteral("10.77.0.2"), QStringLiteral("projector-hall"), 7142,
-                           QStringLiteral("pc0"));
+        ConnectionSettings values;
+        values.ipAddress = QStringLiteral("10.77.0.2");
+        values.hostName = QStringLiteral("projector-hall");
+        values.adapter = QStringLiteral("pc0");
+        settings.SetValues(values);
         ok &= save(&settings, out + "/communication-settings-" + lang + ".png");
     }
     {

@@ -22,7 +22,7 @@ commands on the command port (TCP) and, after a pen-on command, sends pen-status
 datagrams to the announced address and port until a pen-off command.
 
 Run it in a network namespace, never on the real network. By hand, for example:
-  tests/support/netns-pair.sh --name demo --keep
+  tools/netns-pair.sh --name demo --keep
   ip netns exec qrt-demo-<pid>-p build/bin/projector-sim --projector 10.77.0.2,name=Demo
 It only ever sends to loopback and 10.77.0.0/16.
 

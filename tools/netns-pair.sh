@@ -18,7 +18,7 @@
 #   --keep           print the namespace names and leave them in place (debugging by hand)
 #
 # By hand, a shell in the computer namespace with a simulated projector next door:
-#   tests/support/netns-pair.sh --name demo --projector \
+#   tools/netns-pair.sh --name demo --projector \
 #       "build/bin/projector-sim --projector 10.77.0.2,name=Demo --pen-loop --ready-file @READY@" -- bash
 #
 # COMMAND runs in the computer namespace with these variables:

@@ -1,0 +1,90 @@
+// The address reading every layer shares, and the wait that every nested loop uses.
+#include "core/eventwait.h"
+#include "core/ipv4.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+
+class TestCore : public QObject {
+    Q_OBJECT
+private slots:
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("value"); // -1: refused
+        QTest::newRow("plain") << "10.77.0.1" << qint64(0x0A4D0001);
+        QTest::newRow("extremes") << "255.255.255.255" << qint64(0xFFFFFFFF);
+        QTest::newRow("zero") << "0.0.0.0" << qint64(0);
+        QTest::newRow("three digits") << "010.001.000.009" << qint64(0x0A010009);
+        for (const char* bad : {"10.1.2", "10.1.2.3.4", "256.1.1.1", "1..2.3", " 1.2.3.4",
+                                "1.2.3.4 ", "1.2.3.1000", "1.2.3.-4", "0x1.2.3.4", "", "1.2.3.",
+                                "a.b.c.d", "1,2,3,4"})
+            QTest::newRow(bad) << bad << qint64(-1);
+    }
+    void addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, value);
+        const std::optional<quint32> parsed = ipv4::parse(text);
+        QCOMPARE(parsed ? qint64(*parsed) : -1, value);
+        // The bytes of a search reply are read the same way.
+        const std::optional<quint32> fromBytes = ipv4::parse(QByteArrayView(text.toLatin1()));
+        QCOMPARE(fromBytes ? qint64(*fromBytes) : -1, value);
+    }
+
+    void ports_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value"); // 0: refused
+        QTest::newRow("lowest") << "1" << 1;
+        QTest::newRow("command port") << "7142" << 7142;
+        QTest::newRow("highest") << "65535" << 65535;
+        for (const char* bad : {"0", "65536", "99999", "123456", "+80", " 80", "80 ", "-1", "", "0x50"})
+            QTest::newRow(bad) << bad << 0;
+    }
+    void ports()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(int(ipv4::parsePort(text).value_or(0)), value);
+    }
+
+    void mappedSenderEqualsItsIpv4Address()
+    {
+        const QHostAddress mapped(QStringLiteral("::ffff:10.77.0.2"));
+        QVERIFY(ipv4::sameAddress(mapped, QHostAddress(QStringLiteral("10.77.0.2"))));
+        QVERIFY(!ipv4::sameAddress(mapped, QHostAddress(QStringLiteral("10.77.0.3"))));
+        QCOMPARE(ipv4::toPlain(mapped).toString(), QStringLiteral("10.77.0.2"));
+    }
+
+    // A wait wakes for the signal it watches, long before its slice runs out, and an idle
+    // wait sleeps in the event dispatcher instead of spinning.
+    void waitWakesOnSignalAndIdlesWithoutCpu()
+    {
+        QTimer signal;
+        signal.setSingleShot(true);
+        bool fired = false;
+        connect(&signal, &QTimer::timeout, [&] { fired = true; });
+        signal.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        EventWait wait(10000, 5000);
+        wait.wakeOn(&signal, &QTimer::timeout);
+        QVERIFY(wait.waitUntil([&] { return fired; }));
+        QVERIFY2(clock.elapsed() < 4000, "the wait slept through the signal");
+
+        const std::clock_t cpuBefore = std::clock();
+        clock.restart();
+        EventWait idle(400, 100);
+        QVERIFY(!idle.waitUntil([] { return false; }));
+        QVERIFY(clock.elapsed() >= 399);
+        const double cpuMs = double(std::clock() - cpuBefore) * 1000 / CLOCKS_PER_SEC;
+        QVERIFY2(cpuMs < 100, qPrintable(QStringLiteral("an idle wait used %1 ms of CPU").arg(cpuMs)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"

@@ -1,0 +1,107 @@
+#pragma once
+
+// Stand-ins for the system around the controller: a scripted projector behind the command
+// link, recording injection devices, one loopback network interface and a settings store
+// in a folder of the test's own. With them the controller runs in the test's process and
+// needs neither root nor a network.
+#include "core/eventwait.h"
+#include "engine/inkbridge.h"
+#include "engine/search/niclist.h"
+#include "support/recordinginjection.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+// A projector without a network: it answers each command as scripted.
+struct CommandScript {
+    QList<CPenControl> commands;  // what reached it, in order
+    QList<CommandResult> results; // the next answers; Ok once they run out
+    int durationMs = 0;           // how long each command takes (it gives up on abort)
+    QHostAddress projector{QHostAddress::LocalHost};
+};
+
+class ScriptedCommands final : public PenCommandRunner {
+public:
+    explicit ScriptedCommands(std::shared_ptr<CommandScript> script) : m_script(std::move(script)) {}
+    CommandOutcome run(const CPenControl& cmd, const bool& abort) override
+    {
+        m_script->commands << cmd;
+        EventWait wait(m_script->durationMs, 20);
+        if (wait.waitUntil([&] { return abort; }))
+            return {CommandResult::ConnectFailed, {}};
+        const CommandResult result =
+            m_script->results.isEmpty() ? CommandResult::Ok : m_script->results.takeFirst();
+        return {result, result == CommandResult::Ok ? m_script->projector : QHostAddress()};
+    }
+
+private:
+    std::shared_ptr<CommandScript> m_script;
+};
+
+// "qr0", 127.0.0.2/8: an interface whose every address is loopback, so that nothing a test
+// starts through it can leave the machine.
+inline NicSource loopbackInterface()
+{
+    QNetworkAddressEntry entry;
+    entry.setIp(QHostAddress(QStringLiteral("127.0.0.2")));
+    entry.setNetmask(QHostAddress(QStringLiteral("255.0.0.0")));
+    entry.setBroadcast(QHostAddress(QStringLiteral("127.255.255.255")));
+    return NicSource{true, QStringLiteral("Loopback qr0"), QStringLiteral("qr0"), {entry}};
+}
+
+// A UDP port that nothing uses now.
+inline quint16 freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// The controller with the stand-ins above; the settings of one test live in its own folder.
+struct ControllerRig {
+    ControllerRig()
+    {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
+        NicList::setSystemSource([] { return QList<NicSource>{loopbackInterface()}; });
+    }
+    ~ControllerRig() { NicList::setSystemSource(nullptr); }
+
+    // A target that the controller can use: the projector at 127.0.0.1 through qr0.
+    static ConnectionSettings usableTarget()
+    {
+        ConnectionSettings target;
+        target.ipAddress = QStringLiteral("127.0.0.1");
+        target.adapter = QStringLiteral("qr0");
+        return target;
+    }
+    void store(const ConnectionSettings& settings) { SettingsStore(QSettings::IniFormat).save(settings); }
+    ConnectionSettings stored() const { return SettingsStore(QSettings::IniFormat).load(); }
+
+    Inkbridge& make(int quitDelayMs = 5000)
+    {
+        Inkbridge::Services services;
+        services.injection = devices;
+        services.commands = std::make_unique<ScriptedCommands>(script);
+        services.store = SettingsStore(QSettings::IniFormat);
+        services.clock = makeSteadyClock();
+        services.penPort = penPort;
+        services.quitDelayMs = quitDelayMs;
+        controller = std::make_unique<Inkbridge>(std::move(services));
+        return *controller;
+    }
+
+    // Sends a pen-status datagram to the controller's pen port from `from`.
+    void sendPens(const QByteArray& datagram, const QHostAddress& from = QHostAddress::LocalHost)
+    {
+        QUdpSocket socket;
+        socket.bind(from, 0);
+        socket.writeDatagram(datagram, QHostAddress::LocalHost, penPort);
+    }
+
+    QTemporaryDir home;
+    std::shared_ptr<RecordingInjectionBackend> devices = std::make_shared<RecordingInjectionBackend>();
+    std::shared_ptr<CommandScript> script = std::make_shared<CommandScript>();
+    quint16 penPort = freeUdpPort();
+    std::unique_ptr<Inkbridge> controller;
+};

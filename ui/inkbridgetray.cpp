@@ -22,8 +22,9 @@ QString text(const char* source)
 {
     return QCoreApplication::translate("Inkbridge", source);
 }
+} // namespace
 
-QString messageText(int number)
+QString InkbridgeTray::messageText(int number)
 {
     switch (number) {
     case Inkbridge::MsgVerifying:
@@ -51,7 +52,7 @@ QString messageText(int number)
     return {};
 }
 
-QSystemTrayIcon::MessageIcon messageIcon(int number)
+QSystemTrayIcon::MessageIcon InkbridgeTray::messageIcon(int number)
 {
     switch (number) {
     case Inkbridge::MsgConnectFailed:
@@ -64,7 +65,6 @@ QSystemTrayIcon::MessageIcon messageIcon(int number)
         return QSystemTrayIcon::Information;
     }
 }
-} // namespace
 
 InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
     : QObject(parent), m_controller(controller), m_menu(std::make_unique<QMenu>())

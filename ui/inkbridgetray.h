@@ -22,6 +22,10 @@ public:
     QSystemTrayIcon& icon() { return *m_icon; }
     QMenu& menu() { return *m_menu; }
 
+    // The balloon of a message number (Inkbridge::Message): its text and its icon.
+    static QString messageText(int number);
+    static QSystemTrayIcon::MessageIcon messageIcon(int number);
+
     // How long to wait for a system tray to appear before telling the person that the
     // program runs without one (panels often start after the programs of a session).
     void setNoTrayGracePeriod(int ms);

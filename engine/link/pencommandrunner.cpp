@@ -30,7 +30,8 @@ CommandOutcome LinkCommandRunner::run(const CPenControl& cmd, const bool& abort)
     if (abort)
         return {CommandResult::SendFailed, {}};
 
-    const CommandResult result = resultOfReply(link.WaitReply(&abort), link.Reply());
+    const ReplyWait wait = link.WaitReply(&abort); // before Reply(), which it fills
+    const CommandResult result = resultOfReply(wait, link.Reply());
     if (!abort)
         link.Close();
     return {result, result == CommandResult::Ok ? link.PeerAddress() : QHostAddress()};

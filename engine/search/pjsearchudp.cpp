@@ -167,8 +167,9 @@ void PJSearchUdp::UdpReadyRead()
 SearchCheck PJSearchUdp::handleDatagram(QByteArrayView data, const QHostAddress& sender)
 {
     const QByteArray senderText = ipText(sender);
-    if (!m_ipList.isEmpty() && ipv4::sameAddress(sender, m_ipList.first())) {
-        // Our own broadcast, delivered back to us.
+    // Our own broadcast, delivered back to us: from our own address, or (on a computer with
+    // more than one) byte for byte the request.
+    if (data == m_request || (!m_ipList.isEmpty() && ipv4::sameAddress(sender, m_ipList.first()))) {
         qCDebug(lcSearch, "##echo##:hostip() : %s", senderText.constData());
         return SearchCheck::OwnRequest;
     }

@@ -1,0 +1,299 @@
+// What the person sees, on the offscreen platform: the tray as a view of the controller,
+// the dialogs it opens and the checks they make. The controller runs with the stand-ins of
+// tests/support, and every search goes to the loopback interface "qr0".
+#include "support/fakes.h"
+#include "support/packets.h"
+#include "ui/aboutdialog.h"
+#include "ui/addressinput.h"
+#include "ui/communicationsettings.h"
+#include "ui/icons.h"
+#include "ui/inkbridgetray.h"
+#include "ui/lineeditexbase.h"
+#include "ui/lineeditforipaddress.h"
+#include "ui/pjsearchdlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+// While it lives, runs `answer` with the next modal window of class T as soon as it is up.
+template <typename T> class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(T*)> answer)
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this, answer] {
+            auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (modal && modal->isVisible()) {
+                m_poll.stop();
+                answer(modal);
+            }
+        });
+        m_poll.start(20);
+    }
+
+private:
+    QTimer m_poll;
+};
+
+// The text of the message box that `act` opens (which it then closes), or nothing.
+QString nextMessageBox(const std::function<void()>& act)
+{
+    QString text;
+    ModalAnswer<QMessageBox> close([&](QMessageBox* box) { text = box->text(), box->accept(); });
+    act();
+    return text;
+}
+
+template <typename T> T* child(QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no %s", name);
+    return found;
+}
+
+QImage image(const QIcon& icon, int size)
+{
+    return icon.pixmap(size).toImage();
+}
+
+QStringList menuTexts(QMenu& menu)
+{
+    QStringList texts;
+    for (QAction* action : menu.actions())
+        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    return texts;
+}
+
+QString enabledItems(QMenu& menu)
+{
+    QString states;
+    for (QAction* action : menu.actions())
+        states += action->isSeparator() ? QString() : QString(action->isEnabled() ? "1" : "0");
+    return states;
+}
+} // namespace
+
+class TestUi : public QObject {
+    Q_OBJECT
+private slots:
+    void trayFollowsTheController()
+    {
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        Inkbridge& controller = rig.make();
+        InkbridgeTray tray(controller);
+        QCOMPARE(menuTexts(tray.menu()),
+                 QStringList({"OperateTouch", "OperateMouse", "|", "Connect", "Disconnect", "|",
+                              "Communication Settings...", "About Inkbridge...", "|", "Exit"}));
+        QCOMPARE(image(tray.icon().icon(), 24), image(QrIcons::tray(false), 24));
+        controller.run();
+        QTRY_COMPARE(image(tray.icon().icon(), 24), image(QrIcons::tray(true), 24));
+        // The hand-drawn small and double-density images reach the tray too.
+        QVERIFY(tray.icon().icon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(tray.icon().icon().availableSizes().contains(QSize(48, 48)));
+
+        QCOMPARE(enabledItems(tray.menu()), QStringLiteral("1111111"));
+        const QList<QAction*> items = tray.menu().actions();
+        QCOMPARE(image(items[0]->icon(), 16), image(QrIcons::penModeMark(true), 16));
+        controller.setPenMode(PenMode::Mouse);
+        emit tray.menu().aboutToShow();
+        QCOMPARE(image(items[0]->icon(), 16), image(QrIcons::penModeMark(false), 16));
+        QCOMPARE(image(items[1]->icon(), 16), image(QrIcons::penModeMark(true), 16));
+
+        rig.script->durationMs = 300;
+        controller.disconnectProjector(); // while a command runs only Exit can be chosen
+        QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0000001"));
+        QTRY_COMPARE(controller.state(), Inkbridge::State::Idle);
+        QCOMPARE(image(tray.icon().icon(), 24), image(QrIcons::tray(false), 24));
+        QVERIFY(controller.beginDialog()); // while a dialog is open nothing can
+        QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0000000"));
+        controller.endDialog();
+        rig.devices->log->touchAvailable = false;
+        emit tray.menu().aboutToShow();
+        QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0111111"));
+    }
+
+    void balloons_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSystemTrayIcon::MessageIcon>("icon");
+        QTest::newRow("0") << 0 << "Now verifying connection with the projector." << QSystemTrayIcon::Information;
+        QTest::newRow("1") << 1 << "Connected to the projector." << QSystemTrayIcon::Information;
+        QTest::newRow("2") << 2 << "Disconnected the projector." << QSystemTrayIcon::Information;
+        QTest::newRow("3") << 3 << "A connection could not be made with the projector." << QSystemTrayIcon::Warning;
+        QTest::newRow("4") << 4 << "There is no response from the projector." << QSystemTrayIcon::Critical;
+        QTest::newRow("5") << 5 << "The command execution failed." << QSystemTrayIcon::Critical;
+        QTest::newRow("6") << 6 << "Pen input cannot be received: UDP port 8330 is used by another program. "
+                                   "Close that program, then choose Connect again." << QSystemTrayIcon::Warning;
+    }
+    void balloons()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, text);
+        QFETCH(QSystemTrayIcon::MessageIcon, icon);
+        QCOMPARE(InkbridgeTray::messageText(number), text);
+        QCOMPARE(InkbridgeTray::messageIcon(number), icon);
+    }
+
+    // First start without settings: the settings dialog opens and searches by itself; the
+    // projector picked in the list is connected to through the interface it was found on.
+    void firstStartPicksAProjectorFromTheSearch()
+    {
+        ControllerRig rig;
+        Inkbridge& controller = rig.make();
+        InkbridgeTray tray(controller);
+        ModalAnswer<PJSearchDlg> pick([](PJSearchDlg* list) {
+            PJSearchUdp& engine = list->engine();
+            engine.handleDatagram(QByteArray(SearchReplyBytes().seq(engine.SeqNo()).name("Hall")),
+                                  QHostAddress("127.0.0.5"));
+            auto* table = child<QTableWidget>(list, "tableWidgetPJList");
+            table->selectRow(0);
+            emit table->itemClicked(table->item(0, 0));
+            child<QPushButton>(list, "pushButtonConnect")->click();
+        });
+        controller.run();
+        QTRY_COMPARE(rig.script->commands.size(), 1);
+        QCOMPARE(rig.script->commands[0].host, QStringLiteral("127.0.0.5"));
+        QCOMPARE(controller.settings().adapter, QStringLiteral("qr0"));
+    }
+
+    void settingsDialogChecksWhatItAccepts_data()
+    {
+        QTest::addColumn<bool>("byHostName");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("problem"); // empty: accepted
+        QTest::newRow("address") << false << "10.77.0.9" << "" << "7142" << "";
+        QTest::newRow("host name") << true << "" << QString(32, 'h') << "1" << "";
+        QTest::newRow("address too big") << false << "10.77.0.256" << "" << "7142" << "IP address is invalid.";
+        QTest::newRow("address incomplete") << false << "10.77.0" << "" << "7142" << "IP address is invalid.";
+        QTest::newRow("host name empty") << true << "10.77.0.9" << "" << "7142" << "Host name is invalid.";
+        QTest::newRow("port 0") << false << "10.77.0.9" << "" << "0" << "Port number is invalid.";
+        QTest::newRow("port 65536 hides a bad address") << false << "1.2.3.999" << "" << "65536"
+                                                        << "Port number is invalid.";
+    }
+    void settingsDialogChecksWhatItAccepts()
+    {
+        QFETCH(bool, byHostName);
+        QFETCH(QString, address);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, problem);
+        CommunicationSettings dialog;
+        dialog.SetValues(ControllerRig::usableTarget());
+        dialog.show();
+        child<QRadioButton>(&dialog, byHostName ? "radioButton_HostName" : "radioButton_IPAdress")->setChecked(true);
+        child<QLineEdit>(&dialog, "lineEdit_IPAddress")->setText(address);
+        child<QLineEdit>(&dialog, "lineEdit_HostName")->setText(host);
+        child<QLineEdit>(&dialog, "lineEdit_Port")->setText(port);
+        QCOMPARE(nextMessageBox([&] { child<QPushButton>(&dialog, "pushButton_Connect")->click(); }), problem);
+        QCOMPARE(dialog.result(), problem.isEmpty() ? 1 : 0);
+        if (problem.isEmpty()) {
+            QCOMPARE(dialog.values().type, byHostName ? ConnectBy::HostName : ConnectBy::IpAddress);
+            QCOMPARE(dialog.values().port, port.toInt());
+            QCOMPARE(dialog.values().adapter, QStringLiteral("qr0"));
+        }
+    }
+
+    void addressInput_data()
+    {
+        QTest::addColumn<bool>("range");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("single") << false << "10.77.0.5" << "" << true;
+        QTest::newRow("range in one /24") << true << "10.77.0.10" << "10.77.0.20" << true;
+        QTest::newRow("range across /24") << true << "10.77.0.10" << "10.77.1.2" << false;
+        QTest::newRow("range backwards") << true << "10.77.0.20" << "10.77.0.10" << false;
+        for (const char* bad : {"0.1.2.3", "127.0.0.1", "255.255.255.255", "10.77.0"})
+            QTest::newRow(bad) << false << bad << "" << false;
+    }
+    void addressInput()
+    {
+        QFETCH(bool, range);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(bool, accepted);
+        const QHostAddress none[2];
+        AddressInput input(range ? AddressInput::ModeRange : AddressInput::ModeSingle, none);
+        input.show();
+        child<QLineEdit>(&input, "txtLANIPv4Start")->setText(start);
+        if (range)
+            child<QLineEdit>(&input, "txtLANIPv4End")->setText(end);
+        const QString problem = nextMessageBox([&] { child<QPushButton>(&input, "pushButtonAdd")->click(); });
+        QCOMPARE(problem, accepted ? QString() : QStringLiteral("An invalid address is being used."));
+        QCOMPARE(input.result() == QDialog::Accepted, accepted);
+    }
+
+    // In an address field Tab and "." move between the octets; a "." in an empty octet is
+    // dropped rather than skipping it.
+    void addressFieldKeys()
+    {
+        CLineEditForIPAddress field;
+        field.InputType = CLineEditForIPAddress::TypeIPv4;
+        field.show();
+        QTest::keyClicks(&field, "10");
+        QTest::keyClick(&field, Qt::Key_Tab);
+        QTest::keyClicks(&field, "77.");
+        QTest::keyClick(&field, Qt::Key_Period);
+        QTest::keyClicks(&field, "0.5");
+        QCOMPARE(AddressInput::addressFromField(field.text()), QHostAddress("10.77.0.5"));
+        QLineEditExBase port;
+        port.setText(QStringLiteral("7142\nrm -rf"));
+        QCOMPARE(port.text(), QStringLiteral("7142")); // a pasted line feed ends the value
+    }
+
+    void projectorList()
+    {
+        ControllerRig rig; // its loopback interface
+        const QHostAddress range[2] = {QHostAddress("127.0.0.9"), QHostAddress()};
+        PJSearchDlg list(SEARCH_APP_FLAG, QHostAddress("127.0.0.6"), AddressInput::ModeSingle, range);
+        list.show();
+        auto* table = child<QTableWidget>(&list, "tableWidgetPJList");
+        auto* update = child<QPushButton>(&list, "pushButtonUpdate");
+        list.BeginSearch();
+        PJSearchUdp& engine = list.engine();
+        for (const char* sender : {"127.0.0.5", "127.0.0.6"})
+            engine.handleDatagram(QByteArray(SearchReplyBytes().seq(engine.SeqNo()).name("PJ")),
+                                  QHostAddress(sender));
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->item(1, 1)->text() + ' ' + table->item(1, 2)->text(), QStringLiteral("127.0.0.6 Connected"));
+        update->click(); // a search runs: Update waits for its end, the rows stay
+        QVERIFY(!update->isEnabled());
+        QCOMPARE(table->rowCount(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 5000);
+
+        // A typed address that does not answer: a grey row that cannot be chosen. (Typed
+        // addresses cannot be loopback ones; the typing is tested against the simulator.)
+        engine.searchAddresses(QHostAddress("127.0.0.2"), range[0], range[0], true);
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 3, 5000);
+        QCOMPARE(table->item(2, 1)->text() + ' ' + table->item(2, 2)->text(), QStringLiteral("127.0.0.9 Search Failed"));
+        QVERIFY(!(table->item(2, 0)->flags() & Qt::ItemIsEnabled));
+
+        table->selectRow(0);
+        emit table->itemClicked(table->item(0, 0));
+        child<QPushButton>(&list, "pushButtonConnect")->click();
+        QCOMPARE(list.result(), int(QDialog::Accepted));
+        QCOMPARE(list.GetSelectedIpList(), QList<QHostAddress>{QHostAddress("127.0.0.5")});
+        QCOMPARE(list.GetNicName(list.GetNicIndex()), QStringLiteral("qr0"));
+    }
+
+    void aboutShowsTheProjectVersion()
+    {
+        AboutDialog about;
+        QCOMPARE(child<QLabel>(&about, "label_VersionNomber")->text(), QStringLiteral(QR_VERSION));
+    }
+};
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"

@@ -1,62 +1,58 @@
 #pragma once
 
-#include <QObject>
+#include "core/eventwait.h"
+
 #include <QProcess>
-#include <QString>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTest>
 
-// The projector simulator, started by a test in the projector namespace of its namespace
-// pair (support/netns-pair.sh, registered with qr_add_netns_test). Every line the simulator
-// writes is kept, so that a test can check what reached the projector byte for byte:
-//   "search-rx 10.77.0.2 10.77.0.1:5320 cmd=2 seq=1 5A 52 56 58 …"
-//   "cmd-rx 10.77.0.1:40112 03 CE 00 00 01 01 D3"
-// (the simulator's --help lists all of them).
-class NetnsProjector final : public QObject {
-    Q_OBJECT
+// The projector simulator in the projector namespace of the test's namespace pair
+// (tools/netns-pair.sh: this computer is 10.77.0.1 on "pc0", the projectors 10.77.0.2 and
+// up). Every line it writes is kept, so that a test can check what reached the projector
+// byte for byte: "cmd-rx 10.77.0.1:40112 03 CE 00 00 01 01 D3" (projector-sim --help).
+class NetnsProjector final {
 public:
-    explicit NetnsProjector(QObject* parent = nullptr);
-    ~NetnsProjector() override;
-    Q_DISABLE_COPY_MOVE(NetnsProjector)
+    NetnsProjector()
+    {
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+            m_partial += m_process.readAllStandardOutput();
+            for (qsizetype end; (end = m_partial.indexOf('\n')) >= 0; m_partial.remove(0, end + 1))
+                m_lines << QString::fromUtf8(m_partial.left(end)).trimmed();
+        });
+    }
+    ~NetnsProjector()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
 
-    // True when the test runs inside a namespace pair and knows the simulator; otherwise
-    // `why` says what is missing. Use QR_REQUIRE_NETNS() at the top of a test.
-    static bool available(QString* why = nullptr);
-    static QString computerAddress();        // 10.77.0.1
-    static QString projectorAddress();       // 10.77.0.2
-    static QStringList projectorAddresses(); // 10.77.0.2 and the extra ones
-    // The system name of the interface that holds the computer's address in the pair.
-    static QString computerInterfaceName();
-    // Writes the program's settings (in the test's own settings home) so that it connects
-    // to `ip` through `adapter` at start.
-    static void storeSettings(const QString& ip, const QString& adapter, int penMode = 0);
-
-    // Starts the simulator with these options and waits until it listens.
-    bool start(const QStringList& options, int timeoutMs = 10000);
-    // Ends it (and waits for it) and reads its last lines.
-    void stop();
-    bool isRunning() const;
-    QString errorString() const { return m_error; }
-
-    QStringList lines() const { return m_lines; }
-    // Lines that begin with `prefix` ("cmd-rx ").
-    QStringList lines(const QString& prefix) const;
-    // Waits in the event loop until `count` lines beginning with `prefix` have arrived.
-    bool waitForLines(const QString& prefix, int count = 1, int timeoutMs = 5000);
+    // Starts the simulator with these options; false if it did not get ready.
+    bool start(const QStringList& options)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("ip"), QStringList{"netns", "exec", qEnvironmentVariable("QR_NETNS_PROJECTOR"),
+                                                          qEnvironmentVariable("QR_PROJECTOR_SIM")} + options);
+        return waitForLines(QStringLiteral("ready"));
+    }
+    QStringList lines(const QString& prefix) const { return m_lines.filter(QRegularExpression('^' + QRegularExpression::escape(prefix))); }
+    // Waits in the event loop until `count` lines beginning with `prefix` have come.
+    bool waitForLines(const QString& prefix, int count = 1, int timeoutMs = 10000)
+    {
+        EventWait wait(timeoutMs, 100);
+        wait.wakeOn(&m_process, &QProcess::readyReadStandardOutput);
+        return wait.waitUntil([&] { return lines(prefix).size() >= count; });
+    }
 
 private:
-    void readOutput();
-
     QProcess m_process;
     QByteArray m_partial;
     QStringList m_lines;
-    QString m_error;
 };
 
-// Skips the current test, loudly, when it does not run in a namespace pair.
+// Skips the test, loudly, outside a namespace pair (without root there is none).
 #define QR_REQUIRE_NETNS()                                                                         \
     do {                                                                                           \
-        QString why_;                                                                              \
-        if (!NetnsProjector::available(&why_))                                                     \
-            QSKIP(qPrintable(QStringLiteral("SKIPPED (network namespaces): ") + why_));            \
+        if (qEnvironmentVariableIsEmpty("QR_NETNS_PROJECTOR"))                                     \
+            QSKIP("SKIPPED: needs the namespace pair of tools/netns-pair.sh (run as root)");       \
     } while (false)

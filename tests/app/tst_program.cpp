@@ -1,0 +1,165 @@
+// The installed program as a user starts it: one instance per user, the questions a script
+// asks, and a first login with nothing but the admin's preset. It runs as "nobody" (who may
+// not create input devices on the machine that runs the test) from a copy that "nobody" can
+// reach, inside the test's namespace pair.
+#include "support/netnsprojector.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+struct Home { // a user's folders, and the program copied where its user may run it
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/qr-program-XXXXXX")};
+    QString runtime = dir.filePath(QStringLiteral("runtime"));
+};
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+    const passwd* m_nobody = nullptr;
+    Home m_home;
+
+    void own(const QString& path) // as the user's own, private
+    {
+        QVERIFY(::chown(qPrintable(path), m_nobody->pw_uid, m_nobody->pw_gid) == 0);
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    void write(const QString& path, const QByteArray& text)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    }
+    std::unique_ptr<QProcess> start(const QStringList& args, const QString& runtime = {})
+    {
+        auto program = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.isEmpty() ? m_home.runtime : runtime);
+        env.insert("XDG_CONFIG_HOME", m_home.dir.filePath("config"));
+        env.insert("XDG_CONFIG_DIRS", m_home.dir.filePath("xdg"));
+        env.insert("HOME", m_home.dir.path());
+        env.insert("QT_LOGGING_RULES", "quillrelay.app.debug=true");
+        program->setProcessEnvironment(env);
+        program->setProcessChannelMode(QProcess::MergedChannels);
+        program->setChildProcessModifier([uid = m_nobody->pw_uid, gid = m_nobody->pw_gid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                ::_exit(126); // never run the program as root
+        });
+        program->start(m_home.dir.filePath("QuillRelay"), args);
+        return program;
+    }
+    // Waits until the program's output holds `text`, while the program runs.
+    static bool waitForOutput(QProcess& program, const QByteArray& text, QByteArray* all)
+    {
+        EventWait wait(20000, 200);
+        wait.wakeOn(&program, &QProcess::readyRead);
+        wait.wakeOn(&program, &QProcess::finished);
+        return wait.waitUntil([&] {
+            *all += program.readAll();
+            return all->contains(text) || program.state() == QProcess::NotRunning;
+        }) && all->contains(text);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QR_REQUIRE_NETNS();
+        m_nobody = getpwnam("nobody");
+        QVERIFY(m_nobody && m_home.dir.isValid());
+        // A checkout below a folder that others cannot enter is common; the copy is not.
+        const QDir bin(qEnvironmentVariable("QR_BIN_DIR"));
+        QVERIFY(QFile::copy(bin.filePath("QuillRelay"), m_home.dir.filePath("QuillRelay")));
+        for (const char* catalogue : {"en-US/QuillRelay.en-US.qm", "ja-JP/QuillRelay.ja-JP.qm"}) {
+            QDir().mkpath(QFileInfo(m_home.dir.filePath(catalogue)).path());
+            QFile::copy(bin.filePath(catalogue), m_home.dir.filePath(catalogue));
+        }
+        QFile::setPermissions(m_home.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                     QFile::ReadOther | QFile::ExeOther);
+        QDir().mkpath(m_home.runtime);
+        QDir().mkpath(m_home.dir.filePath("config"));
+        own(m_home.runtime);
+        own(m_home.dir.filePath("config"));
+    }
+
+    // Only one instance runs: a second start ends at once, while --version is answered;
+    // a crashed instance does not keep the next one out. Where the runtime folder cannot
+    // hold the rendezvous (here: its path is too long for a socket), the first instance
+    // still runs, says so once, and still keeps a second one out.
+    void oneInstancePerUser_data()
+    {
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("usual runtime folder") << QString() << 0;
+        QTest::newRow("runtime folder without room for a socket") << QString(110, 'r') << 1;
+    }
+    void oneInstancePerUser()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(int, warnings);
+        const QString folder = runtime.isEmpty() ? m_home.runtime : m_home.dir.filePath(runtime);
+        QDir().mkpath(folder);
+        own(folder);
+        QByteArray firstOutput;
+        auto first = start({}, folder);
+        QVERIFY2(waitForOutput(*first, "Type:", &firstOutput), firstOutput.constData()); // running
+        QVERIFY2(firstOutput.count("cannot be used, using a name without a folder") == warnings,
+                 firstOutput.constData());
+
+        QByteArray output;
+        auto second = start({}, folder);
+        QVERIFY(second->waitForFinished(20000));
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY(second->readAll().contains("!!! QuillRelay is already exists !!!"));
+        auto version = start({"--version"}, folder);
+        QVERIFY(version->waitForFinished(10000));
+        QCOMPARE(version->readAll().trimmed(), QByteArray("Quill Relay " QR_VERSION));
+        QCOMPARE(first->state(), QProcess::Running);
+
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(first->waitForFinished(10000));
+        auto next = start({}, folder);
+        QVERIFY(waitForOutput(*next, "Type:", &output));
+        next->terminate();
+        QVERIFY(next->waitForFinished(20000));
+    }
+
+    // A user's first login with only the admin's preset: connected at once; the end of
+    // the session switches the pen function off. The user's own value wins key by key.
+    void firstLoginUsesThePreset_data()
+    {
+        QTest::addColumn<QByteArray>("mySettings");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("preset only") << QByteArray() << "7143";
+        QTest::newRow("own port wins") << QByteArray("[Settings]\nPort=7142\n") << "7142";
+    }
+    void firstLoginUsesThePreset()
+    {
+        QFETCH(QByteArray, mySettings);
+        QFETCH(QString, port);
+        NetnsProjector projector;
+        QVERIFY(projector.start({"--pen-script", "none", "--command-port", port}));
+        write(m_home.dir.filePath("xdg/Lumoravista/Quill Relay.conf"),
+              "[Settings]\nIpAddress=10.77.0.2\nPort=7143\nPenMode=1\nAdapter=pc0\n");
+        const QString mine = m_home.dir.filePath("config/Lumoravista/Quill Relay.conf");
+        QFile::remove(mine);
+        if (!mySettings.isEmpty()) {
+            write(mine, mySettings);
+            own(mine);
+        }
+        auto program = start({});
+        QVERIFY2(projector.waitForLines("pen-start ", 1, 20000), program->readAll().constData());
+        QCOMPARE(projector.lines("pen-start ").first(), QStringLiteral("pen-start 10.77.0.1:8330 script=none"));
+        QVERIFY(projector.waitForLines("cmd-close ")); // the pen-on exchange is over
+        program->terminate();
+        QVERIFY(projector.waitForLines("pen-stop ", 1, 15000));
+        QVERIFY(program->waitForFinished(15000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"

@@ -60,63 +60,46 @@ bool SendMouseEvent::RemoveButtonState(qint32 id)
 
 bool SendMouseEvent::PenDown(qint32 id, qint32 x, qint32 y)
 {
-    try {
-        if (!SendMouse(id, MouseEventMove | MouseEventAbsolute, x, y))
-            return false;
-        if (!SendMouse(id, MouseEventLeftDown, 0, 0))
-            return false;
-        return AddButtonState(id, x, y);
-    } catch (...) {
+    if (!SendMouse(id, MouseEventMove | MouseEventAbsolute, x, y))
         return false;
-    }
+    if (!SendMouse(id, MouseEventLeftDown, 0, 0))
+        return false;
+    return AddButtonState(id, x, y);
 }
 
 bool SendMouseEvent::PenMove(qint32 id, qint32 x, qint32 y)
 {
-    try {
-        const auto it = buttons.find(id);
-        if (it == buttons.end()) {
-            qCDebug(lcInject, " -->Lost Down event!!");
-            return PenDown(id, x, y);
-        }
-        it->second = ButtonState{x, y, m_clock->nowMs()};
-        const bool ok = SendMouse(id, MouseEventMove | MouseEventAbsolute, x, y);
-        if (!ok)
-            RemoveButtonState(id);
-        return ok;
-    } catch (...) {
-        return false;
+    const auto it = buttons.find(id);
+    if (it == buttons.end()) {
+        qCDebug(lcInject, " -->Lost Down event!!");
+        return PenDown(id, x, y);
     }
+    it->second = ButtonState{x, y, m_clock->nowMs()};
+    const bool ok = SendMouse(id, MouseEventMove | MouseEventAbsolute, x, y);
+    if (!ok)
+        RemoveButtonState(id);
+    return ok;
 }
 
 bool SendMouseEvent::PenUp(qint32 id)
 {
-    bool ok = false;
-    try {
-        if (buttons.find(id) == buttons.end())
-            return false;
-        ok = SendMouse(id, MouseEventLeftUp, 0, 0);
-        RemoveButtonState(id);
-        return ok;
-    } catch (...) {
-        RemoveButtonState(id);
-        return ok;
-    }
+    if (buttons.find(id) == buttons.end())
+        return false;
+    const bool ok = SendMouse(id, MouseEventLeftUp, 0, 0);
+    RemoveButtonState(id);
+    return ok;
 }
 
 void SendMouseEvent::CheckLostUp()
 {
-    try {
-        const qint64 now = m_clock->nowMs();
-        QList<qint32> lost;
-        for (const auto& [id, state] : buttons) {
-            if (now >= state.lastTime + LOST_UP_TIMEOUT_MS)
-                lost.append(id);
-        }
-        for (const qint32 id : lost) {
-            qCDebug(lcInject, " -->Lost Up event!!");
-            PenUp(id);
-        }
-    } catch (...) {
+    const qint64 now = m_clock->nowMs();
+    QList<qint32> lost;
+    for (const auto& [id, state] : buttons) {
+        if (now >= state.lastTime + LOST_UP_TIMEOUT_MS)
+            lost.append(id);
+    }
+    for (const qint32 id : lost) {
+        qCDebug(lcInject, " -->Lost Up event!!");
+        PenUp(id);
     }
 }

@@ -26,22 +26,18 @@ TouchInjection::~TouchInjection()
 
 bool TouchInjection::Initialize()
 {
-    try {
-        initialized = false;
-        if (!m_device)
-            return false;
-        QString error;
-        if (!m_device->open(&error)) {
-            if (!error.isEmpty())
-                qCDebug(lcInject).noquote() << error;
-            m_device->close();
-            return false;
-        }
-        initialized = true;
-        return true;
-    } catch (...) {
-        return initialized;
+    initialized = false;
+    if (!m_device)
+        return false;
+    QString error;
+    if (!m_device->open(&error)) {
+        if (!error.isEmpty())
+            qCDebug(lcInject).noquote() << error;
+        m_device->close();
+        return false;
     }
+    initialized = true;
+    return true;
 }
 
 void TouchInjection::touch(quint32 id)
@@ -99,111 +95,94 @@ bool TouchInjection::RemoveContact(quint32 id)
 
 bool TouchInjection::PenDown(quint32 id, qint32 x, qint32 y)
 {
-    try {
-        if (!usable())
+    if (!usable())
+        return false;
+    if (contacts.empty()) {
+        // A new touch session; the system wants a moment before the first frame.
+        const bool ready = m_device->initialize(MAX_TOUCH_CONTACTS, TouchFeedbackDefault);
+        m_clock->pauseMs(INITIALIZE_PAUSE_MS);
+        if (!ready)
             return false;
-        if (contacts.empty()) {
-            // A new touch session; the system wants a moment before the first frame.
-            const bool ready = m_device->initialize(MAX_TOUCH_CONTACTS, TouchFeedbackDefault);
-            m_clock->pauseMs(INITIALIZE_PAUSE_MS);
-            if (!ready)
-                return false;
-        }
-        AddContact(id, FlagsHover, x, y);
-        touch(id);
-        if (!InjectContacts()) {
-            RemoveContact(id);
-            return false;
-        }
-        contacts[id].flags = FlagsTouchDown;
-        touch(id);
-        if (!InjectContacts()) {
-            RemoveContact(id);
-            return false;
-        }
-        contacts[id].flags = FlagsDrag;
-        return true;
-    } catch (...) {
+    }
+    AddContact(id, FlagsHover, x, y);
+    touch(id);
+    if (!InjectContacts()) {
+        RemoveContact(id);
         return false;
     }
+    contacts[id].flags = FlagsTouchDown;
+    touch(id);
+    if (!InjectContacts()) {
+        RemoveContact(id);
+        return false;
+    }
+    contacts[id].flags = FlagsDrag;
+    return true;
 }
 
 bool TouchInjection::PenMove(quint32 id, qint32 x, qint32 y)
 {
-    try {
-        if (!usable())
-            return false;
-        const auto it = contacts.find(id);
-        if (it == contacts.end()) {
-            qCDebug(lcInject, " -->Lost Down event!!");
-            return PenDown(id, x, y);
-        }
-        it->second.flags = FlagsDrag;
-        it->second.x = x;
-        it->second.y = y;
-        it->second.lastSent = m_clock->nowMs();
-        const bool ok = InjectContacts();
-        if (!ok)
-            RemoveContact(id);
-        return ok;
-    } catch (...) {
+    if (!usable())
         return false;
+    const auto it = contacts.find(id);
+    if (it == contacts.end()) {
+        qCDebug(lcInject, " -->Lost Down event!!");
+        return PenDown(id, x, y);
     }
+    it->second.flags = FlagsDrag;
+    it->second.x = x;
+    it->second.y = y;
+    it->second.lastSent = m_clock->nowMs();
+    const bool ok = InjectContacts();
+    if (!ok)
+        RemoveContact(id);
+    return ok;
 }
 
 bool TouchInjection::PenUp(quint32 id)
 {
-    bool result = false;
-    try {
-        if (!usable())
-            return false;
-        const auto it = contacts.find(id);
-        if (it == contacts.end())
-            return false;
-        it->second.flags = FlagsLift;
+    if (!usable())
+        return false;
+    const auto it = contacts.find(id);
+    if (it == contacts.end())
+        return false;
+    it->second.flags = FlagsLift;
+    bool result = InjectContacts();
+    if (result) {
+        contacts[id].flags = FlagsLeave;
         result = InjectContacts();
-        if (result) {
-            contacts[id].flags = FlagsLeave;
-            result = InjectContacts();
-        }
-        RemoveContact(id);
-        // Contacts of other pens rest with their drag flags between operations.
-        return result;
-    } catch (...) {
-        RemoveContact(id);
-        return result;
     }
+    RemoveContact(id);
+    // Contacts of other pens rest with their drag flags between operations.
+    return result;
 }
 
 void TouchInjection::CheckLostUp()
 {
-    try {
-        if (!usable())
-            return;
-        const qint64 now = m_clock->nowMs();
-        bool anyLost = false;
+    if (!usable())
+        return;
+    const qint64 now = m_clock->nowMs();
+    bool anyLost = false;
+    for (auto& [id, contact] : contacts) {
+        if (now >= contact.lastSent + LOST_UP_TIMEOUT_MS) {
+            contact.flags = FlagsLift;
+            anyLost = true;
+        }
+    }
+    if (!anyLost)
+        return;
+    qCDebug(lcInject, " -->Lost Up event!!");
+    if (InjectContacts()) {
         for (auto& [id, contact] : contacts) {
-            if (now >= contact.lastSent + LOST_UP_TIMEOUT_MS) {
-                contact.flags = FlagsLift;
-                anyLost = true;
-            }
+            if (contact.flags == FlagsLift)
+                contact.flags = FlagsLeave;
         }
-        if (!anyLost)
-            return;
-        qCDebug(lcInject, " -->Lost Up event!!");
-        if (InjectContacts()) {
-            for (auto& [id, contact] : contacts) {
-                if (contact.flags == FlagsLift)
-                    contact.flags = FlagsLeave;
-            }
-            InjectContacts();
-        }
-        for (auto it = contacts.begin(); it != contacts.end();) {
-            if (it->second.flags == FlagsLift || it->second.flags == FlagsLeave)
-                it = contacts.erase(it);
-            else
-                ++it;
-        }
-    } catch (...) {
+        InjectContacts();
+    }
+    for (auto it = contacts.begin(); it != contacts.end();) {
+        if (it->second.flags == FlagsLift || it->second.flags == FlagsLeave)
+            it = contacts.erase(it);
+        else
+            ++it;
     }
 }

@@ -42,13 +42,11 @@ bool PJCommControl::Open(const QString& hostName, const QString& portText, bool 
     host = hostName;
     port = portText;
     lastCommand.clear();
-    replyBuffer.clear();
     m_reply.clear();
     m_wasConnected = false;
     m_receivedBytes = 0;
     m_receiveOverflow = false;
     m_peerAddress.clear();
-    m_peerPort = 0;
 
     socket.abort();
     const std::optional<quint16> portNumber = ipv4::parsePort(portText);
@@ -71,7 +69,6 @@ void PJCommControl::ConnectedHandle()
 {
     m_wasConnected = true;
     m_peerAddress = socket.peerAddress();
-    m_peerPort = socket.peerPort();
     setState(LinkState::Connected);
 }
 
@@ -160,7 +157,6 @@ bool PJCommControl::SendPenControl(PenCommand cmd, const QString& localAddress,
 ReplyWait PJCommControl::WaitReply(const bool* abort)
 {
     ReplyWait result = ReplyWait::TimedOut;
-    replyBuffer.clear();
     m_reply.clear();
     rxTimedOut = false;
     rxTimer.start();
@@ -180,7 +176,6 @@ ReplyWait PJCommControl::WaitReply(const bool* abort)
         // closed or the time ran out is still the reply.
         while (!m_receiveQueue.isEmpty()) {
             const QByteArray chunk = m_receiveQueue.takeFirst();
-            replyBuffer.append(chunk);
             const int rating = scanner.addChunk(chunk);
             if (rating != 0) {
                 m_reply = scanner.reply();

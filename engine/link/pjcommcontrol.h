@@ -39,10 +39,9 @@ public:
     // True once connecting has failed (refused, unreachable, host not found, ...) before the
     // link was ever connected: waiting longer will not help.
     bool ConnectFailed() const { return state == LinkState::Error && !m_wasConnected; }
-    // The address and port of the projector the link is (or was last) connected to; null
-    // before the link connected. Kept after Close().
+    // The address of the projector the link is (or was last) connected to; null before the
+    // link connected. Kept after Close().
     QHostAddress PeerAddress() const { return m_peerAddress; }
-    quint16 PeerPort() const { return m_peerPort; }
 
     // Sends a frame: true when all of it was handed to the network; false when the link is
     // not connected, writing failed or the peer did not take the bytes within the reply
@@ -56,8 +55,6 @@ public:
     // `*abort` became true (looked at whenever the wait wakes, at least every WAIT_SLICE_MS;
     // `abort` may be null).
     ReplyWait WaitReply(const bool* abort);
-    // Every byte received during the last WaitReply, in arrival order.
-    QByteArray ReplyBuffer() const { return replyBuffer; }
     // The reply frame that WaitReply recognised (empty if none).
     QByteArray Reply() const { return m_reply; }
 
@@ -83,8 +80,7 @@ private:
     QString host;
     QString port = QStringLiteral("7142");
     QByteArray lastCommand;           // the last frame sent; its first two bytes select the reply
-    QByteArray replyBuffer;           // every byte received during the reply wait
-    QByteArray m_reply;               // the reply frame recognised in replyBuffer
+    QByteArray m_reply;               // the reply frame recognised by the last reply wait
     QList<QByteArray> m_receiveQueue; // reads not yet examined
     QTimer rxTimer;
     bool rxTimedOut = false;
@@ -92,5 +88,4 @@ private:
     qsizetype m_receivedBytes = 0;  // taken from the peer since Open()
     bool m_receiveOverflow = false; // the peer sent more than MAX_RECEIVE_BYTES
     QHostAddress m_peerAddress;
-    quint16 m_peerPort = 0;
 };

@@ -1,6 +1,7 @@
 #include "engine/settings/connectionsettings.h"
 
 #include "core/ipv4.h"
+#include "core/logging.h"
 
 namespace {
 const char* const Organisation = "Lumoravista";
@@ -62,5 +63,8 @@ bool SettingsStore::save(const ConnectionSettings& s) const
     store.setValue(QStringLiteral("Adapter"), s.adapter);
     store.endGroup();
     store.sync();
-    return store.status() == QSettings::NoError;
+    if (store.status() == QSettings::NoError)
+        return true;
+    qCDebug(lcSettings, "the settings could not be written to %s", qUtf8Printable(store.fileName()));
+    return false;
 }

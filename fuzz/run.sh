@@ -18,9 +18,10 @@ failed=0
 for target in "$bin"/fuzz_*; do
     name=${target##*/fuzz_}
     mkdir -p "$work/$name"
-    "${isolate[@]}" "$target" -max_total_time="$seconds" -artifact_prefix="$work/$name-" "$@" \
-        "$work/$name" "$here/corpus/$name" >"$work/$name.log" 2>&1 || failed=$((failed + 1))
+    # A hang of ten seconds is a fault too; libFuzzer would wait twenty minutes.
+    "${isolate[@]}" "$target" -max_total_time="$seconds" -timeout=10 "$@" "$work/$name" \
+        "$here/corpus/$name" -artifact_prefix="$work/" >"$work/$name.log" 2>&1 || ((++failed))
     echo "fuzz_$name: $(grep -E '^#[0-9]+' "$work/$name.log" | tail -n 1)"
 done
-[ "$failed" -eq 0 ] || { tail -n 30 "$work"/*.log; echo "$failed target(s) FAILED: see $work"; exit 1; } >&2
+[ "$failed" -eq 0 ] || { tail -n 30 "$work"/*.log; echo "$failed FAILED: see $work"; exit 1; } >&2
 [ -n "${QR_FUZZ_WORK:-}" ] || rm -rf "$work"

@@ -4,6 +4,7 @@
 // as the projector sends them; "per_record" is the time per record.
 #include "engine/pen/pendispatch.h"
 #include "protocol/penstatusrecord.h"
+#include "support/manualclock.h"
 #include "support/recordinginjection.h"
 
 #include <benchmark/benchmark.h>
@@ -23,7 +24,7 @@ QByteArray datagram(int pens, int step, int button)
     return d;
 }
 
-void penPath(benchmark::State& state, int mode)
+void penPath(benchmark::State& state, PenMode mode)
 {
     const int pens = int(state.range(0));
     auto clock = std::make_shared<ManualClock>(); // pens never age: no lost-up in the loop
@@ -53,12 +54,12 @@ void penPath(benchmark::State& state, int mode)
 
 void touchPenPath(benchmark::State& state)
 {
-    penPath(state, PEN_MODE_TOUCH);
+    penPath(state, PenMode::Touch);
 }
 
 void mousePenPath(benchmark::State& state)
 {
-    penPath(state, PEN_MODE_MOUSE);
+    penPath(state, PenMode::Mouse);
 }
 
 } // namespace

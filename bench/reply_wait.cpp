@@ -25,6 +25,17 @@ double cpuMs()
 }
 
 constexpr double kCpuBudgetMs = 50.0;
+
+const char* waitName(ReplyWait wait)
+{
+    switch (wait) {
+    case ReplyWait::Reply: return "reply";
+    case ReplyWait::ErrorReply: return "error";
+    case ReplyWait::Disconnected: return "closed";
+    case ReplyWait::TimedOut: break;
+    }
+    return "timed-out";
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -50,7 +61,7 @@ int main(int argc, char** argv)
     for (int round = 1; round <= rounds; ++round) {
         PJCommControl link;
         if (!link.Open(QStringLiteral("127.0.0.1"), QString::number(server.serverPort()), true) ||
-            link.SendPenControl(PEN_OFF, QString(), QStringLiteral("0")) != 1) {
+            !link.SendPenControl(PenCommand::Off, QString(), QStringLiteral("0"))) {
             std::fprintf(stderr, "cannot reach the loopback peer\n");
             return 2;
         }
@@ -58,12 +69,12 @@ int main(int argc, char** argv)
         QElapsedTimer wall;
         const double before = cpuMs();
         wall.start();
-        const int result = link.WaitReply(&abort);
+        const ReplyWait result = link.WaitReply(&abort);
         const double cpu = cpuMs() - before;
         const double elapsed = double(wall.elapsed());
         link.Close();
         worst = std::max(worst, cpu);
-        std::printf("%-6d %10d %10.0f %10.2f %8.3f\n", round, result, elapsed, cpu,
+        std::printf("%-6d %10s %10.0f %10.2f %8.3f\n", round, waitName(result), elapsed, cpu,
                     100.0 * cpu / elapsed);
     }
     std::printf("worst reply wait: %.2f ms CPU (budget %.0f ms)\n", worst, kCpuBudgetMs);

@@ -1,106 +1,62 @@
-// Search replies and notifications as any host may send them to port 5320: the acceptance
-// check against a search's state (sequence number, application flags, target list), the
-// decoding of the name and the address, and the found list they go into.
+// Search replies and notifications as any host may send them to port 5320, into the datagram
+// handler of a running search.
 //
-// Input: SeqNo (2 bytes LE), the searcher's AppFlag (4), sender form (1: bit 0 IPv4-mapped
-// IPv6), sender IPv4 (4, big-endian as written), number of targets (1, mod 5), the targets
-// (4 each), then the datagram (cut at 256 bytes, as the engine reads it).
-// Properties: only a notification is accepted without "ZRVX" and the search's SeqNo; a reply
-// to a search of addresses only from a target; a decoded address is a real IPv4 address that
-// reads back as itself; the found list never holds one address twice.
+// Input: 2 bytes (once the search's number, now unused), the searcher's AppFlag (4 bytes LE),
+// a form (1: bit 1 a silent address is listed), the sender (4, big-endian as written),
+// a count (1, mod 5) and that many targets (4 each: the own address, then the first and the
+// last searched, or a broadcast address ending in .255), then the datagram (256 bytes at
+// most). Every address is taken into 127/8 (its first byte is dropped), since the engine
+// sends requests and acceptances to them.
+// Properties: a datagram is taken for the own request exactly when it comes from the own
+// address; only a notification is accepted without "ZRVX" and the search's number; a reply
+// to a search of addresses only from one of them; a rejected datagram lists nothing, an
+// accepted one its sender (in the plain IPv4 form); the rows never hold an address twice,
+// however often it comes, and each was announced once.
 #include "fuzzsupport.h"
 
+#include "core/ipv4.h"
 #include "engine/search/pjsearchudp.h"
-#include "protocol/searchpacket.h"
 
-#include <QHostAddress>
-
-#include <cstring>
-
-namespace {
-QHostAddress addressOf(quint32 ipv4, bool mapped)
-{
-    if (!mapped)
-        return QHostAddress(ipv4);
-    Q_IPV6ADDR v6{};
-    v6[10] = 0xFF;
-    v6[11] = 0xFF;
-    v6[12] = quint8(ipv4 >> 24);
-    v6[13] = quint8(ipv4 >> 16);
-    v6[14] = quint8(ipv4 >> 8);
-    v6[15] = quint8(ipv4);
-    return QHostAddress(v6);
-}
-
-quint32 bigEndian32(fuzz::Reader& in)
-{
-    quint32 value = 0;
-    for (int i = 0; i < 4; ++i)
-        value = value << 8 | in.u8();
-    return value;
-}
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::initQt();
-    return 0;
-}
+#include <QSet>
+#include <QtEndian>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::Reader in(data, size);
-    const quint16 seqNo = in.u16();
-    const quint32 appFlag = in.u32();
-    const bool mapped = in.u8() & 1;
-    const QHostAddress sender = addressOf(bigEndian32(in), mapped);
+    FuzzInput in{data, size};
+    in.le<2>();
+    PJSearchUdp engine(in.le<4>());
+    QList<PJListItem> announced;
+    QObject::connect(&engine, &PJSearchUdp::found,
+                     [&](const PJListItem& row) { announced << row; });
+    const auto loopback = [&in] {
+        return QHostAddress(0x7F000000 | (qbswap(in.le<4>()) & 0xFFFFFF));
+    };
+    const std::uint8_t form = in.u8();
+    const QHostAddress sender = loopback();
     QList<QHostAddress> targets;
-    const int targetCount = in.u8() % 5;
-    for (int i = 0; i < targetCount; ++i)
-        targets << QHostAddress(bigEndian32(in));
+    for (int count = in.u8() % 5; targets.size() < std::max(count, 2);)
+        targets << (targets.size() < count ? loopback() : QHostAddress(0x7F000002));
+    const quint32 first = targets[1].toIPv4Address(), last = targets.last().toIPv4Address();
+    if ((last & 0xFF) == 0xFF)
+        engine.searchBroadcast(targets[0], QHostAddress(last));
+    else // eight addresses at most
+        engine.searchAddresses(targets[0], QHostAddress(first),
+                               QHostAddress((first & ~7u) | (last & 7)), form & 2);
+
     const QByteArray datagram = in.bytes(SEARCH_REPLY_BUFFER_SIZE);
-
-    const int result = searchAckDataCheck(datagram, sender, seqNo, appFlag, targets);
-    const quint32 commandId = searchUInt32At(datagram, SearchPacket::CommandIdOffset);
-    FUZZ_CHECK(result >= SearchAckRejected && result <= SearchAckNotify);
-    FUZZ_CHECK((result == SearchAckNotify) == (commandId == SRCH_CMD_NOTIFY));
-    if (result == SearchAckUnicastReply || result == SearchAckBroadcastReply) {
-        FUZZ_CHECK(datagram.startsWith("ZRVX"));
-        FUZZ_CHECK(searchUInt16At(datagram, SearchPacket::SeqNoOffset) == seqNo);
-    }
-    if (result == SearchAckUnicastReply) {
-        bool listed = false;
-        for (const QHostAddress& target : targets)
-            listed = listed || ipv4::sameAddress(target, sender);
-        FUZZ_CHECK(listed);
-    }
-
-    const SearchReply reply = decodeSearchReply(datagram);
-    FUZZ_CHECK(reply.name.size() <= SEARCH_REPLY_BUFFER_SIZE - SearchPacket::ProjectorNameOffset);
-    if (!reply.hostIp.isNull()) {
-        bool isIpv4 = false;
-        const quint32 value = reply.hostIp.toIPv4Address(&isIpv4);
-        FUZZ_CHECK(isIpv4 && value != 0);
-        FUZZ_CHECK(parseHostIp(reply.hostIp.toString().toLatin1()) == reply.hostIp);
-    }
-
-    // The engine's own check reads the same state through its members.
-    PJSearchUdp engine(nullptr, appFlag, targets);
-    if (seqNo == engine.SeqNo())
-        FUZZ_CHECK(engine.SearchAckDataCheck(datagram, sender) == result);
-
-    // The found list, filled the way the engine fills it from accepted datagrams.
-    if (result != SearchAckRejected) {
-        engine.AddPJListItem(sender, reply.name, reply.status);
-        if (!reply.hostIp.isNull())
-            engine.AddPJListItem(reply.hostIp, reply.name, reply.status);
-        engine.AddPJListItem(addressOf(sender.toIPv4Address(), !mapped), QString(), 0);
-        FUZZ_CHECK(engine.PJListCount() >= 1 && engine.PJListCount() <= 2);
-        PJListItem first;
-        FUZZ_CHECK(engine.GetPJListItem(0, first));
-        FUZZ_CHECK(first.Name == reply.name && first.Status == reply.status);
-        PJListItem none;
-        FUZZ_CHECK(!engine.GetPJListItem(engine.PJListCount(), none));
-    }
+    const SearchCheck check = engine.handleDatagram(datagram, sender);
+    engine.handleDatagram(datagram, sender); // a projector answers every repeat of a broadcast
+    const bool notify = searchUInt32At(datagram, SearchPacket::CommandIdOffset) == SRCH_CMD_NOTIFY;
+    FUZZ_CHECK((check == SearchCheck::OwnRequest) == (sender == targets[0]));
+    FUZZ_CHECK(!isAccepted(check) || notify ||
+               (datagram.startsWith("ZRVX") &&
+                searchUInt16At(datagram, SearchPacket::SeqNoOffset) == engine.SeqNo()));
+    FUZZ_CHECK(check != SearchCheck::UnicastReply || engine.IpList().mid(1).contains(sender));
+    QList<QHostAddress> addresses;
+    for (const PJListItem& row : engine.items())
+        addresses << row.Address;
+    FUZZ_CHECK(QSet<QHostAddress>(addresses.begin(), addresses.end()).size() == addresses.size());
+    FUZZ_CHECK(engine.items() == announced);
+    FUZZ_CHECK(isAccepted(check) ? addresses.contains(sender) : addresses.isEmpty());
     return 0;
 }

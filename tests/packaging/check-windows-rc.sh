@@ -3,34 +3,21 @@
 # a MinGW build does and reads back the fixed version block and the embedded manifest.
 set -euo pipefail
 export LC_ALL=C # byte-wise matching of the binary resource
-windres=$1
-rc=$2
-version=$3
+windres=$1 rc=$2 version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 
 "$windres" -DQR_EMBED_MANIFEST -O res -i "$rc" -o "$work/q.res"
-
-# VS_FIXEDFILEINFO starts with the signature 0xFEEF04BD; after it come the structure version,
-# then the file version (most significant dword, least significant dword) and the product
-# version, each dword little endian with the higher number in its upper half.
+# VS_FIXEDFILEINFO starts with the signature 0xFEEF04BD; 8 bytes on come the file and the
+# product version, each two dwords little endian with the higher number in the upper half.
 sig=$(grep -obUaP '\xbd\x04\xef\xfe' "$work/q.res" | head -1 | cut -d: -f1 || true)
-if [ -z "$sig" ]; then
-    fail "no version block"
-else
-    read -r fminor fmajor ftweak fpatch pminor pmajor ptweak ppatch < <(
-        od -An -tu2 -j $((sig + 8)) -N16 "$work/q.res" | tr -s ' \n' ' '
-        echo)
-    file_version="$fmajor.$fminor.$fpatch.$ftweak"
-    product_version="$pmajor.$pminor.$ppatch.$ptweak"
-    [ "$file_version" = "$version" ] || fail "file version $file_version, not $version"
-    [ "$product_version" = "$version" ] || fail "product version $product_version, not $version"
-fi
+[ -n "$sig" ] || fail "no version block"
+read -r fminor fmajor ftweak fpatch pminor pmajor ptweak ppatch < <(
+    od -An -tu2 -j $((${sig:-0} + 8)) -N16 "$work/q.res" | tr -s ' \n' ' ' && echo)
+[ "$fmajor.$fminor.$fpatch.$ftweak" = "$version" ] || fail "file version is not $version"
+[ "$pmajor.$pminor.$ppatch.$ptweak" = "$version" ] || fail "product version is not $version"
 # The version strings are UTF-16 in the resource.
 strings -el "$work/q.res" | grep -qx "$version" || fail "no version string $version"
 strings -el "$work/q.res" | grep -qx "QuillRelay.exe" || fail "no original file name"
@@ -40,9 +27,5 @@ grep -q 'requestedExecutionLevel level="requireAdministrator" uiAccess="false"' 
     fail "manifest does not request administrator rights without UI access"
 grep -qE '<dpiAware[^>]*>false</dpiAware>' <<<"$manifest" || fail "manifest is not DPI-unaware"
 
-
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed"
-    exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "Windows resources: version $version, requireAdministrator, uiAccess false, not DPI-aware"

@@ -63,7 +63,8 @@ bool SettingsStore::save(const ConnectionSettings& s) const
     store.setValue(QStringLiteral("Adapter"), s.adapter);
     store.endGroup();
     store.sync();
-    if (store.status() == QSettings::NoError)
+    // A damaged file read before is a format error, which writing over it has mended.
+    if (store.status() != QSettings::AccessError)
         return true;
     qCDebug(lcSettings, "the settings could not be written to %s", qUtf8Printable(store.fileName()));
     return false;

@@ -121,27 +121,20 @@ private slots:
         QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0111111"));
     }
 
-    void balloons_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QSystemTrayIcon::MessageIcon>("icon");
-        QTest::newRow("0") << 0 << "Now verifying connection with the projector." << QSystemTrayIcon::Information;
-        QTest::newRow("1") << 1 << "Connected to the projector." << QSystemTrayIcon::Information;
-        QTest::newRow("2") << 2 << "Disconnected the projector." << QSystemTrayIcon::Information;
-        QTest::newRow("3") << 3 << "A connection could not be made with the projector." << QSystemTrayIcon::Warning;
-        QTest::newRow("4") << 4 << "There is no response from the projector." << QSystemTrayIcon::Critical;
-        QTest::newRow("5") << 5 << "The command execution failed." << QSystemTrayIcon::Critical;
-        QTest::newRow("6") << 6 << "Pen input cannot be received: UDP port 8330 is used by another program. "
-                                   "Close that program, then choose Connect again." << QSystemTrayIcon::Warning;
-    }
     void balloons()
     {
-        QFETCH(int, number);
-        QFETCH(QString, text);
-        QFETCH(QSystemTrayIcon::MessageIcon, icon);
-        QCOMPARE(InkbridgeTray::messageText(number), text);
-        QCOMPARE(InkbridgeTray::messageIcon(number), icon);
+        QStringList texts;
+        QList<QSystemTrayIcon::MessageIcon> icons;
+        for (int number = Inkbridge::MsgVerifying; number <= Inkbridge::MsgPenPortTaken; ++number)
+            texts << InkbridgeTray::messageText(number), icons << InkbridgeTray::messageIcon(number);
+        QCOMPARE(texts, QStringList({"Now verifying connection with the projector.", "Connected to the projector.",
+                                     "Disconnected the projector.", "A connection could not be made with the projector.",
+                                     "There is no response from the projector.", "The command execution failed.",
+                                     "Pen input cannot be received: UDP port 8330 is used by another program. "
+                                     "Close that program, then choose Connect again."}));
+        using I = QSystemTrayIcon;
+        QCOMPARE(icons, QList<I::MessageIcon>({I::Information, I::Information, I::Information, I::Warning,
+                                               I::Critical, I::Critical, I::Warning}));
     }
 
     // First start without settings: the settings dialog opens and searches by itself; the

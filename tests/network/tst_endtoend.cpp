@@ -33,7 +33,8 @@ int mouseInputsFor(const QStringList& penLines)
     return inputs;
 }
 
-// Another host's pen presses, sent to the pen port as fast as the system takes them.
+// Another host's pen presses at about 5000 a second: a flood that the pen socket's buffer
+// rides out through the pauses of a loaded machine.
 class Flood {
 public:
     Flood()
@@ -48,7 +49,7 @@ public:
             for (int sent = 0; !m_stop; ++sent) {
                 ::sendto(fd, press.constData(), size_t(press.size()), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
                 if (sent % 100 == 99)
-                    ::usleep(5000); // about 20000 a second
+                    ::usleep(20000);
             }
             ::close(fd);
         });

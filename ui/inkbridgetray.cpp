@@ -159,19 +159,24 @@ void InkbridgeTray::showMessage(int number)
                         messageIcon(number), BalloonMs);
 }
 
+bool InkbridgeTray::runDialog(QDialog& dialog)
+{
+    dialog.setWindowFlags(DialogWindowFlags);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    m_controller.endDialog();
+    return accepted;
+}
+
 void InkbridgeTray::trayMenuCommunicationSettingsProc()
 {
     if (!m_controller.beginDialog())
         return;
     CommunicationSettings dialog;
-    dialog.setWindowFlags(DialogWindowFlags);
-    dialog.setWindowModality(Qt::ApplicationModal);
     dialog.SetValues(m_controller.settings());
     dialog.autoSearchOnShow = !m_controller.checkConnectionTarget();
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    m_controller.endDialog();
     // Kept in the controller only; the store is written at Exit.
-    if (accepted)
+    if (runDialog(dialog))
         m_controller.changeTarget(dialog.values());
 }
 
@@ -180,10 +185,7 @@ void InkbridgeTray::trayMenuAboutInkbridgeProc()
     if (!m_controller.beginDialog())
         return;
     AboutDialog dialog;
-    dialog.setWindowFlags(DialogWindowFlags);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.exec();
-    m_controller.endDialog();
+    runDialog(dialog);
 }
 
 void InkbridgeTray::noTrayCheckProc()

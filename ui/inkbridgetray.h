@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 
 class QAction;
+class QDialog;
 class QMenu;
 
 // The program's face: the tray icon, its menu and balloons, a view of the controller's
@@ -41,6 +42,9 @@ private slots:
     void noTrayCheckProc();
 
 private:
+    // Runs a dialog opened within the controller's dialog bracket, and closes the bracket.
+    bool runDialog(QDialog& dialog);
+
     Inkbridge& m_controller;
     std::unique_ptr<QMenu> m_menu; // a context menu has no parent
     QSystemTrayIcon* m_icon = nullptr;

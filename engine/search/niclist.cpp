@@ -61,41 +61,24 @@ void NicList::setSystemSource(Source source)
     systemSource() = std::move(source);
 }
 
-const NicList::Entry* NicList::entry(int index) const
-{
-    return index >= 0 && index < m_entries.size() ? &m_entries[index] : nullptr;
-}
-
 bool NicList::GetIpAddress(int index, QHostAddress& out) const
 {
-    const Entry* e = entry(index);
-    if (e)
-        out = e->ip;
-    return e;
+    return get(index, &Entry::ip, out);
 }
 
 bool NicList::GetBroadcast(int index, QHostAddress& out) const
 {
-    const Entry* e = entry(index);
-    if (e)
-        out = e->broadcast;
-    return e;
+    return get(index, &Entry::broadcast, out);
 }
 
 bool NicList::GetName(int index, QString& out) const
 {
-    const Entry* e = entry(index);
-    if (e)
-        out = e->name;
-    return e;
+    return get(index, &Entry::name, out);
 }
 
 bool NicList::GetDisplayName(int index, QString& out) const
 {
-    const Entry* e = entry(index);
-    if (e)
-        out = e->displayName;
-    return e;
+    return get(index, &Entry::displayName, out);
 }
 
 QHostAddress NicList::addressOf(const QString& name) const

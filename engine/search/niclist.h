@@ -56,7 +56,13 @@ private:
         QHostAddress ip;
         QHostAddress broadcast;
     };
-    const Entry* entry(int index) const;
+    template <typename T> bool get(int index, T Entry::*field, T& out) const
+    {
+        if (index < 0 || index >= m_entries.size())
+            return false;
+        out = m_entries[index].*field;
+        return true;
+    }
 
     QList<Entry> m_entries;
 };

@@ -52,14 +52,6 @@ private slots:
         QCOMPARE(int(ipv4::parsePort(text).value_or(0)), value);
     }
 
-    void mappedSenderEqualsItsIpv4Address()
-    {
-        const QHostAddress mapped(QStringLiteral("::ffff:10.77.0.2"));
-        QVERIFY(ipv4::sameAddress(mapped, QHostAddress(QStringLiteral("10.77.0.2"))));
-        QVERIFY(!ipv4::sameAddress(mapped, QHostAddress(QStringLiteral("10.77.0.3"))));
-        QCOMPARE(ipv4::toPlain(mapped).toString(), QStringLiteral("10.77.0.2"));
-    }
-
     // A wait wakes for the signal it watches, long before its slice runs out, and an idle
     // wait sleeps in the event dispatcher instead of spinning.
     void waitWakesOnSignalAndIdlesWithoutCpu()

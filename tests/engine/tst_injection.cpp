@@ -120,9 +120,10 @@ private slots:
         QTest::newRow("touch: every frame carries every contact, by id")
             << "down 3 300 30" << "down 1 100 10"
             << QStringList{"1 hover 100,10, 3 drag 300,30", "1 down 100,10, 3 drag 300,30"};
-        QTest::newRow("touch: one of two pens up")
-            << "down 3 300 30; down 1 100 10" << "up 3"
-            << QStringList{"1 drag 100,10, 3 lift 300,30", "1 drag 100,10, 3 leave 300,30"};
+        QTest::newRow("touch: one of two pens up, the other writes on")
+            << "down 3 300 30; down 1 100 10" << "up 3; move 1 101 10"
+            << QStringList{"1 drag 100,10, 3 lift 300,30", "1 drag 100,10, 3 leave 300,30",
+                           "1 drag 101,10 area@100,10"};
         QTest::newRow("touch: move of an unknown pen is a lost down")
             << "" << "move 7 50 60" << QStringList{"7 hover 50,60", "7 down 50,60"};
         QTest::newRow("touch: up of an unknown pen sends nothing") << down1 << "up 2" << QStringList();

@@ -95,8 +95,6 @@ private slots:
         QTest::newRow("one byte per read") << bytewise << 1 << ok;
         QTest::newRow("error reply split in its header")
             << QList<QByteArray>{error.left(4), error.mid(4)} << -1 << error;
-        QTest::newRow("incomplete") << QList<QByteArray>{ok.left(7)} << 0 << QByteArray();
-        QTest::newRow("the command echoed") << QList<QByteArray>{hex("03CE00000101D3")} << 0 << QByteArray();
         QTest::newRow("other reply and ours in one read") << QList<QByteArray>{other + ok} << 1 << ok;
         QTest::newRow("bad checksum, then error reply") << QList<QByteArray>{badSum, error} << -1 << error;
         // The stray read's "length" (5) would swallow the first bytes of the reply.

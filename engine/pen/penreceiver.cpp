@@ -2,6 +2,7 @@
 
 #include "core/ipv4.h"
 #include "core/logging.h"
+#include "engine/pen/penlatency.h"
 
 #include <QDateTime>
 #include <QNetworkDatagram>
@@ -16,7 +17,7 @@ constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
 } // namespace
 
 PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
-    : QObject(parent), m_onEvent(std::move(onEvent))
+    : QObject(parent), m_onEvent(std::move(onEvent)), m_latency(PenLatencyLog::fromEnvironment())
 {
 }
 
@@ -31,6 +32,8 @@ bool PenReceiver::listen(quint16 port)
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
     connect(socket.get(), &QUdpSocket::readyRead, this, &PenReceiver::UdpReadyRead);
     connect(socket.get(), &QUdpSocket::errorOccurred, this, &PenReceiver::UdpSocketError);
+    if (m_latency)
+        m_latency->watch(socket->socketDescriptor());
     m_socket = std::move(socket);
     return true;
 }
@@ -42,6 +45,8 @@ void PenReceiver::close()
         m_socket->close();
     }
     m_socket.reset();
+    if (m_latency)
+        m_latency->flush();
 }
 
 void PenReceiver::UdpReadyRead()
@@ -50,7 +55,9 @@ void PenReceiver::UdpReadyRead()
     // wait can run from it), so the socket is looked up again for every datagram.
     while (m_socket && m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
-        handleDatagram(datagram.data(), datagram.senderAddress());
+        const int records = handleDatagram(datagram.data(), datagram.senderAddress());
+        if (m_latency && m_socket)
+            m_latency->handled(m_socket->socketDescriptor(), records);
     }
 }
 

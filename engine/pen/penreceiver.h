@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class PenLatencyLog;
 class QUdpSocket;
 
 // The pen-status socket: receives the projector's datagrams on UDP port 8330, drops those
@@ -43,6 +44,7 @@ public slots:
 
 private:
     Handler m_onEvent;
+    std::unique_ptr<PenLatencyLog> m_latency; // null unless the latency benchmark asks
     std::unique_ptr<QUdpSocket> m_socket;
     QHostAddress m_source;
 };

@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# run.sh: the pen path's own latency, in the real program and in a minimal receiver.
+#
+#   bench/pen_latency/run.sh [--build DIR] [--path xtest|uinput|all] [--seconds N] [--out DIR]
+#
+# For each path and load, the projector simulator sends pen datagrams from the projector
+# namespace of a private namespace pair (tools/netns-pair.sh) at 200 datagrams a second,
+# first to the program, then to pen-latency-minimal (receive, check, map, inject, nothing
+# else). Both log, per datagram, the kernel's receive time and the time the device call for
+# its last record returned (the program with QUILLRELAY_PEN_LATENCY_LOG). Printed per run:
+# p50, p99 and maximum of that difference over the datagrams that held records, and the
+# records the projector sent that never reached a device call (lost).
+#   loads:  one pen, one record a datagram (200 records/s; script long-circle)
+#           ten pens, ten records a datagram (2000 records/s; script ten-pens)
+#   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb
+#           uinput  the program's touch mode on a uinput touchscreen, in the uinput VM
+#                   (../shared/uinput-vm/run, or $UINPUT_VM_RUN), where the whole namespace
+#                   pair runs inside the VM: the VM has no network of its own.
+# Needs root (namespaces, the VM). The ratio line compares the program with the minimal
+# receiver of the same run. Everything it writes goes to DIR (default: a new /tmp folder).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+self=$here/$(basename "$0")
+root=$(cd "$here/../.." && pwd)
+build=$root/build
+path=all
+seconds=10
+out=""
+mode=outer
+device=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --build) build=$(cd "$2" && pwd); shift 2 ;;
+        --path) path=$2; shift 2 ;;
+        --seconds) seconds=$2; shift 2 ;;
+        --out) out=$2; shift 2 ;;
+        # Internal: the cases of one path (in the VM for uinput), and one case inside the
+        # computer namespace.
+        --cases) mode=cases; device=$2; shift 2 ;;
+        --inside) mode=inside; shift ;;
+        -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "pen_latency: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+case "$seconds" in ''|*[!0-9]*) echo "pen_latency: --seconds needs a number" >&2; exit 2 ;; esac
+
+bin=$build/bin
+rate=200
+
+log() { printf 'pen_latency: %s\n' "$*" >&2; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# Waits until a line matching PATTERN appears in FILE, at most SECONDS (tail -F sleeps on
+# inotify between lines; nothing polls).
+wait_for_line() {
+    local file=$1 pattern=$2 seconds=$3 status=0 fifo follower
+    fifo=$(mktemp -u "${TMPDIR:-/tmp}/pen-latency-wait.XXXXXX")
+    mkfifo "$fifo"
+    timeout "$seconds" tail -n +1 -F "$file" >"$fifo" 2>/dev/null &
+    follower=$!
+    grep -m1 -q -- "$pattern" <"$fifo" || status=$?
+    kill "$follower" 2>/dev/null || true
+    wait "$follower" 2>/dev/null || true
+    rm -f "$fifo"
+    return "$status"
+}
+
+# Waits up to SECONDS for process PID (a child of this shell) to end; false if it did not.
+wait_for_exit() {
+    local pid=$1 seconds=$2 sleeper ended=""
+    sleep "$seconds" &
+    sleeper=$!
+    wait -n -p ended "$pid" "$sleeper" || true
+    kill "$sleeper" 2>/dev/null || true
+    wait "$sleeper" 2>/dev/null || true
+    [ "$ended" = "$pid" ]
+}
+
+# ---------------------------------------------------------------------------------------
+# One receiver against the simulator, inside the computer namespace.
+if [ "$mode" = inside ]; then
+    : "${QR_PROJECTOR_LOG:?}" "${PL_RECEIVER:?}" "${PL_DEVICE:?}" "${PL_LOG:?}"
+    : "${PL_SECONDS:?}" "${PL_WORK:?}"
+    pid=""
+    trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; true' EXIT
+    if [ "$PL_RECEIVER" = program ]; then
+        # A private settings home pointing at the simulated projector; mouse mode on XTest
+        # (there is no uinput outside the VM), touch mode on the uinput touchscreen.
+        pen_mode=1
+        [ "$PL_DEVICE" = uinput ] && pen_mode=0
+        home=$PL_WORK/home
+        mkdir -p "$home/config/Lumoravista" "$home/runtime"
+        chmod 700 "$home/runtime"
+        printf '[Settings]\nType=0\nIpAddress=10.77.0.2\nHostName=\nPort=7142\nPenMode=%s\nAdapter=pc0\n' \
+            "$pen_mode" >"$home/config/Lumoravista/Quill Relay.conf"
+        env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime" \
+            QUILLRELAY_PEN_LATENCY_LOG="$PL_LOG" "$bin/QuillRelay" >"$PL_WORK/receiver.out" 2>&1 &
+        pid=$!
+    else
+        "$bin/pen-latency-minimal" --device "$PL_DEVICE" --projector 10.77.0.2 \
+            --local 10.77.0.1 --log "$PL_LOG" >"$PL_WORK/receiver.out" 2>&1 &
+        pid=$!
+    fi
+    # The program starts in seconds (tens of seconds in the emulated VM), then sends pen-on.
+    if ! wait_for_line "$QR_PROJECTOR_LOG" '^pen-done' $((PL_SECONDS + 180)); then
+        log "$PL_RECEIVER: the simulator did not finish; receiver output:"
+        cat "$PL_WORK/receiver.out" >&2
+        exit 1
+    fi
+    sleep 1 # datagrams still in flight reach the receiver
+    kill -TERM "$pid"
+    # The program switches the pen function off, then quits; the minimal receiver quits.
+    wait_for_exit "$pid" 30 || { log "$PL_RECEIVER did not end"; exit 1; }
+    pid=""
+    awk '$1 == "pen-tx" { n += (NF - 2) / 13 } END { print n + 0 }' "$QR_PROJECTOR_LOG" \
+        >"$PL_WORK/sent"
+    cp "$QR_PROJECTOR_LOG" "$PL_WORK/projector.log"
+    exit 0
+fi
+
+# p50, p99 (nearest rank) and maximum in microseconds of the datagrams with records, the
+# records handled and lost, from a latency log and the number of records sent.
+summarise() {
+    local file=$1 sent=$2
+    awk '$3 > 0 { print ($2 - $1) / 1000.0 }' "$file" | sort -g >"$file.sorted"
+    local received
+    received=$(awk '{ n += $3 } END { print n + 0 }' "$file")
+    awk -v received="$received" -v sent="$sent" '
+        { v[NR] = $1 }
+        END {
+            if (NR == 0) { printf "%9s %9s %9s %9s %8s %6s", 0, "-", "-", "-", sent, sent - received; exit }
+            p50 = v[int(NR * 0.50 + 0.999999)]; p99 = v[int(NR * 0.99 + 0.999999)]
+            printf "%9d %9.1f %9.1f %9.1f %8d %6d", NR, p50, p99, v[NR], sent, sent - received
+        }' "$file.sorted"
+}
+
+# ---------------------------------------------------------------------------------------
+# The cases of one path: both loads, the program then the minimal receiver, each in a new
+# namespace pair with a new simulator.
+if [ "$mode" = cases ]; then
+    : "${out:?}"
+    [ -x "$bin/QuillRelay" ] && [ -x "$bin/projector-sim" ] && [ -x "$bin/pen-latency-minimal" ] ||
+        { log "build QuillRelay, projector-sim and pen-latency-minimal in $build first"; exit 1; }
+    limit=$((seconds * rate))
+    results=$out/$device.results
+    : >"$results"
+    for load_case in "one-pen long-circle" "ten-pens ten-pens"; do
+        set -- $load_case
+        name=$1 script=$2
+        for receiver in program minimal; do
+            work=$out/$device-$name-$receiver
+            rm -rf "$work"
+            mkdir -p "$work"
+            before=$(load)
+            PL_RECEIVER=$receiver PL_DEVICE=$device PL_LOG=$work/latency.log \
+                PL_SECONDS=$seconds PL_WORK=$work \
+                "$root/tools/netns-pair.sh" --name "lat-$receiver" \
+                --projector "$bin/projector-sim --projector 10.77.0.2 --pen-script $script --pen-loop --pen-rate $rate --pen-limit $limit --ready-file @READY@" \
+                -- "$self" --inside --build "$build" >"$work/run.out" 2>&1 ||
+                { log "$device $name $receiver failed:"; cat "$work/run.out" >&2; exit 1; }
+            [ -f "$work/latency.log" ] || { log "$receiver wrote no latency log"; exit 1; }
+            printf '%-7s %-9s %-8s %s   %s\n' "$device" "$name" "$receiver" \
+                "$(summarise "$work/latency.log" "$(cat "$work/sent")")" "$before" >>"$results"
+        done
+    done
+    exit 0
+fi
+
+# ---------------------------------------------------------------------------------------
+# Outside: Xvfb for the XTest path, the VM for the uinput path, then the table.
+[ "$(id -u)" -eq 0 ] || { log "network namespaces and the uinput VM need root"; exit 1; }
+out=${out:-$(mktemp -d /tmp/pen-latency.XXXXXX)}
+mkdir -p "$out"
+out=$(cd "$out" && pwd -P)
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true' EXIT
+
+echo "pen latency: $seconds s per run at $rate datagrams/s; started $(date -u +%FT%TZ)"
+echo "load before (1, 5, 15 min): $(load)   [$(uptime)]"
+paths=()
+case "$path" in
+    xtest|uinput) paths=("$path") ;;
+    all) paths=(xtest uinput) ;;
+    *) log "--path is xtest, uinput or all"; exit 2 ;;
+esac
+for p in "${paths[@]}"; do
+    if [ "$p" = xtest ]; then
+        mkfifo "$out/.display"
+        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$out/.display" \
+            >"$out/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        read -r -t 20 display <"$out/.display" || { log "Xvfb did not start"; exit 1; }
+        rm -f "$out/.display"
+        DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
+            "$self" --cases xtest --build "$build" --seconds "$seconds" --out "$out"
+        kill "$xvfb_pid"
+        wait "$xvfb_pid" 2>/dev/null || true
+        xvfb_pid=""
+    else
+        vm=${UINPUT_VM_RUN:-$root/../shared/uinput-vm/run}
+        # The VM shares the current folder read-write and the rest of / read-only; veth
+        # makes the namespace pair inside it.
+        (cd "$out" && UINPUT_VM_MODULES=veth "$vm" -q --timeout $((seconds * 4 + 600)) -- \
+            env QT_QPA_PLATFORM=offscreen "$self" --cases uinput --build "$build" \
+            --seconds "$seconds" --out "$out") || { log "the uinput VM run failed"; exit 1; }
+    fi
+done
+echo "load after (1, 5, 15 min):  $(load)"
+echo
+printf '%-7s %-9s %-8s %9s %9s %9s %9s %8s %6s   %s\n' path load receiver datagrams \
+    p50_us p99_us max_us records lost "load before the run"
+for p in "${paths[@]}"; do
+    cat "$out/$p.results"
+    # The program's share against the minimal receiver's, per load.
+    awk '{ key = $1 " " $2 } $3 == "program" { p50[key] = $5; p99[key] = $6 }
+         $3 == "minimal" && (key in p50) && $5 > 0 && $6 > 0 {
+             printf "%-7s %-9s program/minimal: p50 %.2fx  p99 %.2fx\n", $1, $2, p50[key] / $5, p99[key] / $6 }' \
+        "$out/$p.results"
+done
+echo "logs: $out"

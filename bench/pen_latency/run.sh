@@ -13,7 +13,7 @@
 # after the pen-on, once the receiver has settled.
 #   loads:  one pen, one record a datagram (200 records/s; script long-circle)
 #           ten pens, ten records a datagram (2000 records/s; script ten-pens)
-#   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb
+#   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb per run
 #           uinput  the program's touch mode on a uinput touchscreen, in the uinput VM
 #                   (../shared/uinput-vm/run, or $UINPUT_VM_RUN), where the whole namespace
 #                   pair runs inside the VM: the VM has no network of its own.
@@ -84,7 +84,20 @@ if [ "$mode" = inside ]; then
     : "${QR_PROJECTOR_LOG:?}" "${PL_RECEIVER:?}" "${PL_DEVICE:?}" "${PL_LOG:?}"
     : "${PL_SECONDS:?}" "${PL_WORK:?}"
     pid=""
-    trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; true' EXIT
+    xvfb=""
+    trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; [ -n "$xvfb" ] && kill "$xvfb"; true' EXIT
+    if [ "$PL_DEVICE" = xtest ]; then
+        # A private X server for each run, started inside the computer namespace: clients
+        # reach it through its abstract socket, which exists in this namespace only, so no
+        # other X server on the machine (tests of others run theirs) can be reached instead.
+        mkfifo "$PL_WORK/display"
+        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$PL_WORK/display" \
+            >"$PL_WORK/xvfb.log" 2>&1 &
+        xvfb=$!
+        read -r -t 20 display <"$PL_WORK/display" || { log "Xvfb did not start"; exit 1; }
+        export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+        unset XAUTHORITY WAYLAND_DISPLAY
+    fi
     if [ "$PL_RECEIVER" = program ]; then
         # A private settings home pointing at the simulated projector; mouse mode on XTest
         # (there is no uinput outside the VM), touch mode on the uinput touchscreen.
@@ -117,6 +130,11 @@ if [ "$mode" = inside ]; then
     awk '$1 == "pen-tx" { n += (NF - 2) / 13 } END { print n + 0 }' "$QR_PROJECTOR_LOG" \
         >"$PL_WORK/sent"
     cp "$QR_PROJECTOR_LOG" "$PL_WORK/projector.log"
+    if [ -n "$xvfb" ]; then
+        kill "$xvfb"
+        wait "$xvfb" 2>/dev/null || true
+        xvfb=""
+    fi
     exit 0
 fi
 
@@ -178,8 +196,6 @@ fi
 out=${out:-$(mktemp -d /tmp/pen-latency.XXXXXX)}
 mkdir -p "$out"
 out=$(cd "$out" && pwd -P)
-xvfb_pid=""
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true' EXIT
 
 echo "pen latency: $seconds s per run at $rate datagrams/s; started $(date -u +%FT%TZ)"
 echo "load before (1, 5, 15 min): $(load)   [$(uptime)]"
@@ -191,17 +207,7 @@ case "$path" in
 esac
 for p in "${paths[@]}"; do
     if [ "$p" = xtest ]; then
-        mkfifo "$out/.display"
-        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$out/.display" \
-            >"$out/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        read -r -t 20 display <"$out/.display" || { log "Xvfb did not start"; exit 1; }
-        rm -f "$out/.display"
-        DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
-            "$self" --cases xtest --build "$build" --seconds "$seconds" --out "$out"
-        kill "$xvfb_pid"
-        wait "$xvfb_pid" 2>/dev/null || true
-        xvfb_pid=""
+        "$self" --cases xtest --build "$build" --seconds "$seconds" --out "$out"
     else
         vm=${UINPUT_VM_RUN:-$root/../shared/uinput-vm/run}
         # The VM shares the current folder read-write and the rest of / read-only; veth

@@ -104,6 +104,12 @@ bool SendMouseEvent::PenUp(qint32 id)
     }
 }
 
+void SendMouseEvent::flush()
+{
+    if (m_device)
+        m_device->flush();
+}
+
 void SendMouseEvent::CheckLostUp()
 {
     try {

@@ -17,7 +17,13 @@ constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
 } // namespace
 
 PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
-    : QObject(parent), m_onEvent(std::move(onEvent)), m_latency(PenLatencyLog::fromEnvironment())
+    : PenReceiver(std::move(onEvent), {}, parent)
+{
+}
+
+PenReceiver::PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent)
+    : QObject(parent), m_onEvent(std::move(onEvent)), m_onDatagramDone(std::move(onDatagramDone)),
+      m_latency(PenLatencyLog::fromEnvironment())
 {
 }
 
@@ -70,7 +76,10 @@ int PenReceiver::handleDatagram(QByteArrayView data, const QHostAddress& sender)
                                  << "(not the connected projector)";
         return 0;
     }
-    return processPenStatusDatagram(data, m_onEvent);
+    const int records = processPenStatusDatagram(data, m_onEvent);
+    if (records > 0 && m_onDatagramDone)
+        m_onDatagramDone();
+    return records;
 }
 
 void PenReceiver::UdpSocketError()

@@ -5,7 +5,6 @@
 #include "engine/pen/penlatency.h"
 
 #include <QDateTime>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 namespace {
@@ -14,6 +13,8 @@ namespace {
 // event loop, and the projector's records are then dropped with the rest. The system caps
 // the size at its own maximum.
 constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
+// Room for the largest UDP datagram over IPv4 (65507 bytes), so none is cut short.
+constexpr qint64 DatagramBufferBytes = 65536;
 } // namespace
 
 PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
@@ -23,7 +24,8 @@ PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
 
 PenReceiver::PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent)
     : QObject(parent), m_onEvent(std::move(onEvent)), m_onDatagramDone(std::move(onDatagramDone)),
-      m_latency(PenLatencyLog::fromEnvironment())
+      m_latency(PenLatencyLog::fromEnvironment()),
+      m_datagram(std::make_unique<char[]>(DatagramBufferBytes))
 {
 }
 
@@ -59,9 +61,15 @@ void PenReceiver::UdpReadyRead()
 {
     // The handler may close the socket (a pen event cannot, but the event loop of a nested
     // wait can run from it), so the socket is looked up again for every datagram.
+    // Each datagram is read into the one buffer with its sender, without a copy of its own;
+    // the socket does not emit readyRead again while this runs, so the buffer stays as it
+    // is until the datagram has been handled.
+    QHostAddress sender;
     while (m_socket && m_socket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_socket->receiveDatagram();
-        const int records = handleDatagram(datagram.data(), datagram.senderAddress());
+        const qint64 size = m_socket->readDatagram(m_datagram.get(), DatagramBufferBytes, &sender);
+        if (size < 0)
+            break;
+        const int records = handleDatagram(QByteArrayView(m_datagram.get(), size), sender);
         if (m_latency && m_socket)
             m_latency->handled(m_socket->socketDescriptor(), records);
     }

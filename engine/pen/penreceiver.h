@@ -51,5 +51,6 @@ private:
     std::function<void()> m_onDatagramDone;
     std::unique_ptr<PenLatencyLog> m_latency; // null unless the latency benchmark asks
     std::unique_ptr<QUdpSocket> m_socket;
+    std::unique_ptr<char[]> m_datagram; // the datagram being handled
     QHostAddress m_source;
 };

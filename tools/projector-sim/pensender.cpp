@@ -241,7 +241,11 @@ void PenSender::stop()
 
 void PenSender::tick()
 {
-    m_timer.setInterval(1000 / std::clamp(m_options.rateHz, 1, 1000));
+    // Set once, after the start delay: setting it restarts the timer, and doing that on
+    // every tick would add each tick's own lateness to the period.
+    const int period = 1000 / std::clamp(m_options.rateHz, 1, 1000);
+    if (m_timer.interval() != period)
+        m_timer.setInterval(period);
     if (m_options.limit > 0 && m_sent >= m_options.limit) {
         m_timer.stop();
         SimLog::line(QStringLiteral("pen-done %1").arg(SimLog::endpoint(m_address, m_port)));

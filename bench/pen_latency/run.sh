@@ -10,10 +10,12 @@
 # its last record returned (the program with QUILLRELAY_PEN_LATENCY_LOG). Printed per run:
 # p50, p99 and maximum of that difference over the datagrams that held records, and the
 # records the projector sent that never reached a device call (lost). The datagrams start 9 s
-# after the pen-on, once the receiver has settled.
+# after the pen-on, once the receiver has settled; the first 2 s of them are a warm-up, left
+# out of the figures but for its own maximum (records lost count them all).
 #   loads:  one pen, one record a datagram (200 records/s; script long-circle)
 #           ten pens, ten records a datagram (2000 records/s; script ten-pens)
-#   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb per run
+#   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb per run with a
+#                   tray (trayer)
 #           uinput  the program's touch mode on a uinput touchscreen, in the uinput VM
 #                   (../shared/uinput-vm/run, or $UINPUT_VM_RUN), where the whole namespace
 #                   pair runs inside the VM: the VM has no network of its own.
@@ -48,6 +50,10 @@ case "$seconds" in ''|*[!0-9]*) echo "pen_latency: --seconds needs a number" >&2
 
 bin=$build/bin
 rate=200
+# The first seconds of each stream are not counted: the first use of the pen path's code
+# pages (in the VM read over 9p under emulation) is start-up, not the pen path. Their
+# maximum is printed on its own.
+warmup_seconds=2
 
 log() { printf 'pen_latency: %s\n' "$*" >&2; }
 load() { cut -d' ' -f1-3 /proc/loadavg; }
@@ -70,6 +76,10 @@ wait_for_line() {
 # Waits up to SECONDS for process PID (a child of this shell) to end; false if it did not.
 wait_for_exit() {
     local pid=$1 seconds=$2 sleeper ended=""
+    if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid" 2>/dev/null || true
+        return 0
+    fi
     sleep "$seconds" &
     sleeper=$!
     wait -n -p ended "$pid" "$sleeper" || true
@@ -85,7 +95,9 @@ if [ "$mode" = inside ]; then
     : "${PL_SECONDS:?}" "${PL_WORK:?}"
     pid=""
     xvfb=""
-    trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; [ -n "$xvfb" ] && kill "$xvfb"; true' EXIT
+    tray=""
+    trap '[ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null; [ -n "$tray" ] && kill "$tray";
+          [ -n "$xvfb" ] && kill "$xvfb"; true' EXIT
     if [ "$PL_DEVICE" = xtest ]; then
         # A private X server for each run, started inside the computer namespace: clients
         # reach it through its abstract socket, which exists in this namespace only, so no
@@ -97,6 +109,12 @@ if [ "$mode" = inside ]; then
         read -r -t 20 display <"$PL_WORK/display" || { log "Xvfb did not start"; exit 1; }
         export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
         unset XAUTHORITY WAYLAND_DISPLAY
+        # A tray, as on a desktop: without one the program shows its no-tray notice, a
+        # window in the middle of the screen that the pens would then cross and repaint.
+        trayer --edge top --align right --widthtype request --height 28 >"$PL_WORK/tray.log" 2>&1 &
+        tray=$!
+        timeout 10 xdotool search --sync --class trayer >/dev/null 2>&1 ||
+            { log "the tray host did not come up"; exit 1; }
     fi
     if [ "$PL_RECEIVER" = program ]; then
         # A private settings home pointing at the simulated projector; mouse mode on XTest
@@ -123,7 +141,9 @@ if [ "$mode" = inside ]; then
         exit 1
     fi
     sleep 1 # datagrams still in flight reach the receiver
-    kill -TERM "$pid"
+    # Something else on the machine may have ended it already: said, and its log still used
+    # (the records it did not handle count as lost).
+    kill -TERM "$pid" 2>/dev/null || log "$PL_RECEIVER had ended before it was stopped"
     # The program switches the pen function off, then quits; the minimal receiver quits.
     wait_for_exit "$pid" 30 || { log "$PL_RECEIVER did not end"; exit 1; }
     pid=""
@@ -131,6 +151,9 @@ if [ "$mode" = inside ]; then
         >"$PL_WORK/sent"
     cp "$QR_PROJECTOR_LOG" "$PL_WORK/projector.log"
     if [ -n "$xvfb" ]; then
+        kill "$tray"
+        wait "$tray" 2>/dev/null || true
+        tray=""
         kill "$xvfb"
         wait "$xvfb" 2>/dev/null || true
         xvfb=""
@@ -138,11 +161,17 @@ if [ "$mode" = inside ]; then
     exit 0
 fi
 
-# p50, p99 (nearest rank) and maximum in microseconds of the datagrams with records, the
-# records handled and lost, from a latency log and the number of records sent.
+# p50, p99 (nearest rank) and maximum in microseconds of the datagrams with records after the
+# warm-up, the records handled and lost, and the maximum during the warm-up, from a latency
+# log and the number of records sent.
 summarise() {
-    local file=$1 sent=$2
-    awk '$3 > 0 { print ($2 - $1) / 1000.0 }' "$file" | sort -g >"$file.sorted"
+    local file=$1 sent=$2 warmup
+    awk -v skip=$((warmup_seconds * 1000000000)) \
+        'NR == 1 { first = $1 } $3 > 0 && $1 - first >= skip { print ($2 - $1) / 1000.0 }' \
+        "$file" | sort -g >"$file.sorted"
+    warmup=$(awk -v skip=$((warmup_seconds * 1000000000)) \
+        'NR == 1 { first = $1 } $3 > 0 && $1 - first < skip && ($2 - $1) / 1000.0 > m { m = ($2 - $1) / 1000.0 }
+         END { printf "%.1f", m }' "$file")
     local received
     received=$(awk '{ n += $3 } END { print n + 0 }' "$file")
     awk -v received="$received" -v sent="$sent" '
@@ -152,6 +181,7 @@ summarise() {
             p50 = v[int(NR * 0.50 + 0.999999)]; p99 = v[int(NR * 0.99 + 0.999999)]
             printf "%9d %9.1f %9.1f %9.1f %8d %6d", NR, p50, p99, v[NR], sent, sent - received
         }' "$file.sorted"
+    printf ' %10s' "$warmup"
 }
 
 # ---------------------------------------------------------------------------------------
@@ -161,7 +191,7 @@ if [ "$mode" = cases ]; then
     : "${out:?}"
     [ -x "$bin/QuillRelay" ] && [ -x "$bin/projector-sim" ] && [ -x "$bin/pen-latency-minimal" ] ||
         { log "build QuillRelay, projector-sim and pen-latency-minimal in $build first"; exit 1; }
-    limit=$((seconds * rate))
+    limit=$(((seconds + warmup_seconds) * rate))
     # The first datagram comes 9 s after the pen-on: by then the program has settled, and on
     # a desktop without a tray (Xvfb, the VM) it has shown its no-tray notice (8 s after
     # start), which takes seconds of the GUI thread in the emulated VM.
@@ -197,7 +227,7 @@ out=${out:-$(mktemp -d /tmp/pen-latency.XXXXXX)}
 mkdir -p "$out"
 out=$(cd "$out" && pwd -P)
 
-echo "pen latency: $seconds s per run at $rate datagrams/s; started $(date -u +%FT%TZ)"
+echo "pen latency: $seconds s per run at $rate datagrams/s after $warmup_seconds s of warm-up; started $(date -u +%FT%TZ)"
 echo "load before (1, 5, 15 min): $(load)   [$(uptime)]"
 paths=()
 case "$path" in
@@ -219,8 +249,8 @@ for p in "${paths[@]}"; do
 done
 echo "load after (1, 5, 15 min):  $(load)"
 echo
-printf '%-7s %-9s %-8s %9s %9s %9s %9s %8s %6s   %s\n' path load receiver datagrams \
-    p50_us p99_us max_us records lost "load before the run"
+printf '%-7s %-9s %-8s %9s %9s %9s %9s %8s %6s %10s   %s\n' path load receiver datagrams \
+    p50_us p99_us max_us records lost warmup_max "load before the run"
 for p in "${paths[@]}"; do
     cat "$out/$p.results"
     # The program's share against the minimal receiver's, per load.

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # run.sh: the pen path's own latency, in the real program and in a minimal receiver.
 #
-#   bench/pen_latency/run.sh [--build DIR] [--path xtest|uinput|all] [--seconds N] [--out DIR]
+#   bench/pen_latency/run.sh [--build DIR] [--path xtest|uinput|all] [--seconds N]
+#                            [--rounds N] [--out DIR]
 #
 # For each path and load, the projector simulator sends pen datagrams from the projector
-# namespace of a private namespace pair (tools/netns-pair.sh) at 200 datagrams a second,
-# first to the program, then to pen-latency-minimal (receive, check, map, inject, nothing
-# else). Both log, per datagram, the kernel's receive time and the time the device call for
-# its last record returned (the program with QUILLRELAY_PEN_LATENCY_LOG). Printed per run:
-# p50, p99 and maximum of that difference over the datagrams that held records, and the
-# records the projector sent that never reached a device call (lost). The datagrams start 9 s
-# after the pen-on, once the receiver has settled; the first 2 s of them are a warm-up, left
-# out of the figures but for its own maximum (records lost count them all).
+# namespace of a private namespace pair (tools/netns-pair.sh) at 200 datagrams a second to
+# the program, and in a run of its own to pen-latency-minimal (receive, check, map, inject,
+# nothing else), the two taking turns for --rounds rounds (default 3) of --seconds seconds
+# (default 10). Both log, per datagram, the kernel's receive time and the time the device
+# call for its last record returned (the program with QUILLRELAY_PEN_LATENCY_LOG). Printed,
+# over all rounds: p50, p99 and maximum of that difference over the datagrams that held
+# records, and the records the projector sent that never reached a device call (lost), then
+# the program's p50 and p99 as a multiple of the minimal receiver's. Each stream starts once
+# the receiver has settled; its first 2 s are a warm-up, left out of the figures but for its
+# own maximum (records lost count them all).
 #   loads:  one pen, one record a datagram (200 records/s; script long-circle)
 #           ten pens, ten records a datagram (2000 records/s; script ten-pens)
 #   paths:  xtest   the program's mouse mode through XTest, on a private Xvfb per run with a
@@ -19,8 +22,8 @@
 #           uinput  the program's touch mode on a uinput touchscreen, in the uinput VM
 #                   (../shared/uinput-vm/run, or $UINPUT_VM_RUN), where the whole namespace
 #                   pair runs inside the VM: the VM has no network of its own.
-# Needs root (namespaces, the VM). The ratio line compares the program with the minimal
-# receiver of the same run. Everything it writes goes to DIR (default: a new /tmp folder).
+# Needs root (namespaces, the VM). Everything it writes goes to DIR (default: a new /tmp
+# folder).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,6 +32,7 @@ root=$(cd "$here/../.." && pwd)
 build=$root/build
 path=all
 seconds=10
+rounds=3
 out=""
 mode=outer
 device=""
@@ -37,16 +41,17 @@ while [ $# -gt 0 ]; do
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --path) path=$2; shift 2 ;;
         --seconds) seconds=$2; shift 2 ;;
+        --rounds) rounds=$2; shift 2 ;;
         --out) out=$2; shift 2 ;;
         # Internal: the cases of one path (in the VM for uinput), and one case inside the
         # computer namespace.
         --cases) mode=cases; device=$2; shift 2 ;;
         --inside) mode=inside; shift ;;
-        -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "pen_latency: unknown option $1" >&2; exit 2 ;;
     esac
 done
-case "$seconds" in ''|*[!0-9]*) echo "pen_latency: --seconds needs a number" >&2; exit 2 ;; esac
+case "$seconds$rounds" in ''|*[!0-9]*) echo "pen_latency: --seconds and --rounds take numbers" >&2; exit 2 ;; esac
 
 bin=$build/bin
 rate=200
@@ -109,12 +114,15 @@ if [ "$mode" = inside ]; then
         read -r -t 20 display <"$PL_WORK/display" || { log "Xvfb did not start"; exit 1; }
         export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
         unset XAUTHORITY WAYLAND_DISPLAY
-        # A tray, as on a desktop: without one the program shows its no-tray notice, a
-        # window in the middle of the screen that the pens would then cross and repaint.
-        trayer --edge top --align right --widthtype request --height 28 >"$PL_WORK/tray.log" 2>&1 &
-        tray=$!
-        timeout 10 xdotool search --sync --class trayer >/dev/null 2>&1 ||
-            { log "the tray host did not come up"; exit 1; }
+        if [ "$PL_RECEIVER" = program ]; then
+            # A tray, as on a desktop: without one the program shows its no-tray notice, a
+            # window in the middle of the screen that the pens would cross and repaint.
+            trayer --edge top --align right --widthtype request --height 28 \
+                >"$PL_WORK/tray.log" 2>&1 &
+            tray=$!
+            timeout 10 xdotool search --sync --class trayer >/dev/null 2>&1 ||
+                { log "the tray host did not come up"; exit 1; }
+        fi
     fi
     if [ "$PL_RECEIVER" = program ]; then
         # A private settings home pointing at the simulated projector; mouse mode on XTest
@@ -151,9 +159,11 @@ if [ "$mode" = inside ]; then
         >"$PL_WORK/sent"
     cp "$QR_PROJECTOR_LOG" "$PL_WORK/projector.log"
     if [ -n "$xvfb" ]; then
-        kill "$tray"
-        wait "$tray" 2>/dev/null || true
-        tray=""
+        if [ -n "$tray" ]; then
+            kill "$tray" 2>/dev/null || log "the tray host had ended (see $PL_WORK/tray.log)"
+            wait "$tray" 2>/dev/null || true
+            tray=""
+        fi
         kill "$xvfb"
         wait "$xvfb" 2>/dev/null || true
         xvfb=""
@@ -162,59 +172,76 @@ if [ "$mode" = inside ]; then
 fi
 
 # p50, p99 (nearest rank) and maximum in microseconds of the datagrams with records after the
-# warm-up, the records handled and lost, and the maximum during the warm-up, from a latency
-# log and the number of records sent.
+# warm-up of each log, the records sent and lost, and the largest latency of the warm-ups,
+# over the latency logs given (with a file "sent" beside each).
 summarise() {
-    local file=$1 sent=$2 warmup
+    local sorted=$1 warmup sent received
+    shift
     awk -v skip=$((warmup_seconds * 1000000000)) \
-        'NR == 1 { first = $1 } $3 > 0 && $1 - first >= skip { print ($2 - $1) / 1000.0 }' \
-        "$file" | sort -g >"$file.sorted"
+        'FNR == 1 { first = $1 } $3 > 0 && $1 - first >= skip { print ($2 - $1) / 1000.0 }' \
+        "$@" | sort -g >"$sorted"
     warmup=$(awk -v skip=$((warmup_seconds * 1000000000)) \
-        'NR == 1 { first = $1 } $3 > 0 && $1 - first < skip && ($2 - $1) / 1000.0 > m { m = ($2 - $1) / 1000.0 }
-         END { printf "%.1f", m }' "$file")
-    local received
-    received=$(awk '{ n += $3 } END { print n + 0 }' "$file")
+        'FNR == 1 { first = $1 } $3 > 0 && $1 - first < skip && ($2 - $1) / 1000.0 > m { m = ($2 - $1) / 1000.0 }
+         END { printf "%.1f", m }' "$@")
+    received=$(awk '{ n += $3 } END { print n + 0 }' "$@")
+    sent=0
+    for log in "$@"; do sent=$((sent + $(cat "$(dirname "$log")/sent"))); done
     awk -v received="$received" -v sent="$sent" '
         { v[NR] = $1 }
         END {
             if (NR == 0) { printf "%9s %9s %9s %9s %8s %6s", 0, "-", "-", "-", sent, sent - received; exit }
             p50 = v[int(NR * 0.50 + 0.999999)]; p99 = v[int(NR * 0.99 + 0.999999)]
             printf "%9d %9.1f %9.1f %9.1f %8d %6d", NR, p50, p99, v[NR], sent, sent - received
-        }' "$file.sorted"
+        }' "$sorted"
     printf ' %10s' "$warmup"
 }
 
 # ---------------------------------------------------------------------------------------
-# The cases of one path: both loads, the program then the minimal receiver, each in a new
-# namespace pair with a new simulator.
+# The cases of one path: for each load, $rounds rounds of the program and the minimal
+# receiver taking turns (the one that went second goes first in the next round), each run in
+# a new namespace pair with a new simulator; the figures pool the rounds, so a change of the
+# machine's load during the run weighs on both receivers alike.
 if [ "$mode" = cases ]; then
     : "${out:?}"
     [ -x "$bin/QuillRelay" ] && [ -x "$bin/projector-sim" ] && [ -x "$bin/pen-latency-minimal" ] ||
         { log "build QuillRelay, projector-sim and pen-latency-minimal in $build first"; exit 1; }
     limit=$(((seconds + warmup_seconds) * rate))
-    # The first datagram comes 9 s after the pen-on: by then the program has settled, and on
-    # a desktop without a tray (Xvfb, the VM) it has shown its no-tray notice (8 s after
-    # start), which takes seconds of the GUI thread in the emulated VM.
-    delay=9000
+    # The first datagram comes after the program has settled. Without a tray (the VM) it
+    # shows its no-tray notice 8 s after start, which takes seconds of the GUI thread in the
+    # emulated VM: there the stream starts after that.
+    delay=2000
+    [ "$device" = uinput ] && delay=9000
     results=$out/$device.results
+    runs=$out/$device.runs
     : >"$results"
+    : >"$runs"
     for load_case in "one-pen long-circle" "ten-pens ten-pens"; do
         set -- $load_case
         name=$1 script=$2
+        order=(program minimal)
+        for round in $(seq 1 "$rounds"); do
+            for receiver in "${order[@]}"; do
+                work=$out/$device-$name-$receiver-$round
+                rm -rf "$work"
+                mkdir -p "$work"
+                before=$(load)
+                PL_RECEIVER=$receiver PL_DEVICE=$device PL_LOG=$work/latency.log \
+                    PL_SECONDS=$seconds PL_WORK=$work \
+                    "$root/tools/netns-pair.sh" --name "lat-$receiver" \
+                    --projector "$bin/projector-sim --projector 10.77.0.2 --pen-script $script --pen-loop --pen-rate $rate --pen-limit $limit --pen-delay $delay --ready-file @READY@" \
+                    -- "$self" --inside --build "$build" >"$work/run.out" 2>&1 ||
+                    { log "$device $name $receiver failed:"; cat "$work/run.out" >&2; exit 1; }
+                [ -f "$work/latency.log" ] || { log "$receiver wrote no latency log"; exit 1; }
+                printf '%-7s %-9s %-8s %s   round %d, load %s\n' "$device" "$name" "$receiver" \
+                    "$(summarise "$work/latency.sorted" "$work/latency.log")" "$round" "$before" \
+                    >>"$runs"
+            done
+            order=("${order[1]}" "${order[0]}")
+        done
         for receiver in program minimal; do
-            work=$out/$device-$name-$receiver
-            rm -rf "$work"
-            mkdir -p "$work"
-            before=$(load)
-            PL_RECEIVER=$receiver PL_DEVICE=$device PL_LOG=$work/latency.log \
-                PL_SECONDS=$seconds PL_WORK=$work \
-                "$root/tools/netns-pair.sh" --name "lat-$receiver" \
-                --projector "$bin/projector-sim --projector 10.77.0.2 --pen-script $script --pen-loop --pen-rate $rate --pen-limit $limit --pen-delay $delay --ready-file @READY@" \
-                -- "$self" --inside --build "$build" >"$work/run.out" 2>&1 ||
-                { log "$device $name $receiver failed:"; cat "$work/run.out" >&2; exit 1; }
-            [ -f "$work/latency.log" ] || { log "$receiver wrote no latency log"; exit 1; }
-            printf '%-7s %-9s %-8s %s   %s\n' "$device" "$name" "$receiver" \
-                "$(summarise "$work/latency.log" "$(cat "$work/sent")")" "$before" >>"$results"
+            printf '%-7s %-9s %-8s %s\n' "$device" "$name" "$receiver" \
+                "$(summarise "$out/$device-$name-$receiver.sorted" \
+                    "$out/$device-$name-$receiver"-*/latency.log)" >>"$results"
         done
     done
     exit 0
@@ -227,7 +254,8 @@ out=${out:-$(mktemp -d /tmp/pen-latency.XXXXXX)}
 mkdir -p "$out"
 out=$(cd "$out" && pwd -P)
 
-echo "pen latency: $seconds s per run at $rate datagrams/s after $warmup_seconds s of warm-up; started $(date -u +%FT%TZ)"
+echo "pen latency: $rounds rounds of $seconds s per receiver and load, at $rate datagrams/s after $warmup_seconds s of warm-up"
+echo "started $(date -u +%FT%TZ)"
 echo "load before (1, 5, 15 min): $(load)   [$(uptime)]"
 paths=()
 case "$path" in
@@ -237,20 +265,21 @@ case "$path" in
 esac
 for p in "${paths[@]}"; do
     if [ "$p" = xtest ]; then
-        "$self" --cases xtest --build "$build" --seconds "$seconds" --out "$out"
+        "$self" --cases xtest --build "$build" --seconds "$seconds" --rounds "$rounds" --out "$out"
     else
         vm=${UINPUT_VM_RUN:-$root/../shared/uinput-vm/run}
         # The VM shares the current folder read-write and the rest of / read-only; veth
         # makes the namespace pair inside it.
-        (cd "$out" && UINPUT_VM_MODULES=veth "$vm" -q --timeout $((seconds * 4 + 600)) -- \
+        (cd "$out" && UINPUT_VM_MODULES=veth "$vm" -q --timeout $((rounds * 4 * (seconds + 60) + 120)) -- \
             env QT_QPA_PLATFORM=offscreen "$self" --cases uinput --build "$build" \
-            --seconds "$seconds" --out "$out") || { log "the uinput VM run failed"; exit 1; }
+            --seconds "$seconds" --rounds "$rounds" --out "$out") ||
+            { log "the uinput VM run failed"; exit 1; }
     fi
 done
 echo "load after (1, 5, 15 min):  $(load)"
 echo
-printf '%-7s %-9s %-8s %9s %9s %9s %9s %8s %6s %10s   %s\n' path load receiver datagrams \
-    p50_us p99_us max_us records lost warmup_max "load before the run"
+printf '%-7s %-9s %-8s %9s %9s %9s %9s %8s %6s %10s\n' path load receiver datagrams \
+    p50_us p99_us max_us records lost warmup_max
 for p in "${paths[@]}"; do
     cat "$out/$p.results"
     # The program's share against the minimal receiver's, per load.
@@ -259,6 +288,7 @@ for p in "${paths[@]}"; do
              printf "%-7s %-9s program/minimal: p50 %.2fx  p99 %.2fx\n", $1, $2, p50[key] / $5, p99[key] / $6 }' \
         "$out/$p.results"
 done
-echo "(load columns: at the start of each receiver's run; for uinput the VM's own, the machine's"
-echo " load is the one printed before and after)"
+echo
+echo "each run by itself (load: 1, 5, 15 min at its start; in the VM the VM's own):"
+for p in "${paths[@]}"; do cat "$out/$p.runs"; done
 echo "logs: $out"

@@ -107,9 +107,12 @@ if [ "$mode" = inside ]; then
         # A private X server for each run, started inside the computer namespace: clients
         # reach it through its abstract socket, which exists in this namespace only, so no
         # other X server on the machine (tests of others run theirs) can be reached instead.
+        # A display number far above the usual ones, which others' scripts look after.
         mkfifo "$PL_WORK/display"
-        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$PL_WORK/display" \
-            >"$PL_WORK/xvfb.log" 2>&1 &
+        number=$((500 + RANDOM % 400))
+        while [ -e "/tmp/.X$number-lock" ]; do number=$((500 + RANDOM % 400)); done
+        Xvfb ":$number" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset \
+            3>"$PL_WORK/display" >"$PL_WORK/xvfb.log" 2>&1 &
         xvfb=$!
         read -r -t 20 display <"$PL_WORK/display" || { log "Xvfb did not start"; exit 1; }
         export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
@@ -164,7 +167,7 @@ if [ "$mode" = inside ]; then
             wait "$tray" 2>/dev/null || true
             tray=""
         fi
-        kill "$xvfb"
+        kill "$xvfb" 2>/dev/null || log "Xvfb had ended before the run did (see $PL_WORK/xvfb.log)"
         wait "$xvfb" 2>/dev/null || true
         xvfb=""
     fi

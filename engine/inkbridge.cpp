@@ -32,7 +32,8 @@ Inkbridge::Services Inkbridge::platformServices()
 Inkbridge::Inkbridge(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_pens(m_services.injection, m_services.clock),
-      m_receiver([this](const PenEvent& e) { m_pens.penStatus(e.id, e.button, e.posx, e.posy); })
+      m_receiver([this](const PenEvent& e) { m_pens.penStatus(e.id, e.button, e.posx, e.posy); },
+                 [this] { m_pens.flushDevices(); })
 {
     qRegisterMetaType<CPenControl>();
     // Queued, so that a command always runs after the slot that asked for it has returned,

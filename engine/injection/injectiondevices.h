@@ -40,6 +40,9 @@ public:
     // its injector; the cause is logged once, at the first input that fails because of it.
     virtual QString failure() const = 0;
     // Sends one record; returns the number of records the system took (0 or 1), like
-    // SendInput.
+    // SendInput. A device may hold records back until flush().
     virtual quint32 send(const injection::InputRecord& record) = 0;
+    // Hands the records held back to the system, in the order they were sent. Called once
+    // per pen datagram, after its last record, and after the watchdog's releases.
+    virtual void flush() {}
 };

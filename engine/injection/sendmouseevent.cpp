@@ -90,6 +90,12 @@ bool SendMouseEvent::PenUp(qint32 id)
     return ok;
 }
 
+void SendMouseEvent::flush()
+{
+    if (m_device)
+        m_device->flush();
+}
+
 void SendMouseEvent::CheckLostUp()
 {
     const qint64 now = m_clock->nowMs();

@@ -24,6 +24,8 @@ public:
     bool PenMove(qint32 id, qint32 x, qint32 y);
     bool PenUp(qint32 id);
     void CheckLostUp();
+    // Hands the input the device holds back to the system.
+    void flush();
 
     int heldPenCount() const { return int(buttons.size()); }
 

@@ -39,6 +39,25 @@ libevdev_uinput* createDevice(libevdev* dev, int fd, QString* cause)
     return uinput;
 }
 
+// Writes the events of one report with a single write(): one system call per frame rather
+// than one per event, and the kernel takes the frame in one go. uinput stamps the events
+// itself, so their time stays zero. Returns 0 or an errno value.
+int writeFrame(int fd, const std::vector<evdev::Event>& events, std::vector<input_event>& frame)
+{
+    frame.resize(events.size());
+    for (size_t i = 0; i < events.size(); ++i) {
+        frame[i] = input_event{};
+        frame[i].type = events[i].type;
+        frame[i].code = events[i].code;
+        frame[i].value = events[i].value;
+    }
+    const size_t bytes = frame.size() * sizeof(input_event);
+    const ssize_t written = ::write(fd, frame.data(), bytes);
+    if (written == ssize_t(bytes))
+        return 0;
+    return written < 0 ? errno : EIO; // a frame cut short: some of its events went in
+}
+
 } // namespace
 
 int openUinput(QString* cause)
@@ -150,12 +169,10 @@ bool UinputTouchDevice::inject(quint32 count, const injection::PointerTouchInfo*
 
 bool UinputTouchDevice::write(const std::vector<evdev::Event>& events)
 {
-    for (const evdev::Event& e : events) {
-        const int rc = libevdev_uinput_write_event(m_uinput, e.type, e.code, e.value);
-        if (rc != 0) {
-            m_lastError = quint32(-rc);
-            return false;
-        }
+    const int error = writeFrame(m_fd, events, m_frame);
+    if (error != 0) {
+        m_lastError = quint32(error);
+        return false;
     }
     return true;
 }
@@ -212,11 +229,7 @@ quint32 UinputMouseDevice::send(const injection::InputRecord& record)
     m_events.clear();
     if (!evdev::encodeMouseRecord(record, m_events))
         return 0;
-    for (const evdev::Event& e : m_events) {
-        if (libevdev_uinput_write_event(m_uinput, e.type, e.code, e.value) != 0)
-            return 0;
-    }
-    return 1;
+    return writeFrame(m_fd, m_events, m_frame) == 0 ? 1 : 0;
 }
 
 QString UinputMouseDevice::deviceNode() const

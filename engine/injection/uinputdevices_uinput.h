@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <linux/input.h>
+
 #include <memory>
 #include <vector>
 
@@ -43,6 +45,7 @@ private:
     libevdev_uinput* m_uinput = nullptr;
     std::unique_ptr<evdev::TouchFrameEncoder> m_encoder;
     std::vector<evdev::Event> m_events; // reused by every frame
+    std::vector<input_event> m_frame;   // the same, as written to the device
     quint32 m_lastError = 0;            // an errno value
 };
 
@@ -63,6 +66,7 @@ private:
     int m_fd = -1;
     libevdev_uinput* m_uinput = nullptr;
     std::vector<evdev::Event> m_events;
+    std::vector<input_event> m_frame;
     QString m_failure = QStringLiteral("uinput pointer not created");
 };
 

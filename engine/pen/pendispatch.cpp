@@ -131,10 +131,17 @@ void PenDispatch::penStatus(int id, int button, int posx, int posy)
     lostEventTimer.start();
 }
 
+void PenDispatch::flushDevices()
+{
+    // Only the mouse device holds input back; the touch device writes each frame at once.
+    m_mouse.flush();
+}
+
 void PenDispatch::chkLostUpEventsProc()
 {
     lostEventTimer.stop();
     checkLostUpOfActiveInjector();
+    flushDevices();
 }
 
 void PenDispatch::stopLostEventTimer()

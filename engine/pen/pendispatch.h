@@ -51,6 +51,8 @@ public:
 
 public slots:
     void penStatus(int id, int button, int posx, int posy);
+    // After the last event of a datagram: what the devices hold back goes to the system.
+    void flushDevices();
     void chkLostUpEventsProc();
     void stopLostEventTimer();
 

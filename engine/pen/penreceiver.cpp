@@ -2,9 +2,9 @@
 
 #include "core/ipv4.h"
 #include "core/logging.h"
+#include "engine/pen/penlatency.h"
 
 #include <QDateTime>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 
 namespace {
@@ -13,10 +13,19 @@ namespace {
 // event loop, and the projector's records are then dropped with the rest. The system caps
 // the size at its own maximum.
 constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
+// Room for the largest UDP datagram over IPv4 (65507 bytes), so none is cut short.
+constexpr qint64 DatagramBufferBytes = 65536;
 } // namespace
 
 PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
-    : QObject(parent), m_onEvent(std::move(onEvent))
+    : PenReceiver(std::move(onEvent), {}, parent)
+{
+}
+
+PenReceiver::PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent)
+    : QObject(parent), m_onEvent(std::move(onEvent)), m_onDatagramDone(std::move(onDatagramDone)),
+      m_latency(PenLatencyLog::fromEnvironment()),
+      m_datagram(std::make_unique<char[]>(DatagramBufferBytes))
 {
 }
 
@@ -31,6 +40,8 @@ bool PenReceiver::listen(quint16 port)
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
     connect(socket.get(), &QUdpSocket::readyRead, this, &PenReceiver::UdpReadyRead);
     connect(socket.get(), &QUdpSocket::errorOccurred, this, &PenReceiver::UdpSocketError);
+    if (m_latency)
+        m_latency->watch(socket->socketDescriptor());
     m_socket = std::move(socket);
     return true;
 }
@@ -42,15 +53,25 @@ void PenReceiver::close()
         m_socket->close();
     }
     m_socket.reset();
+    if (m_latency)
+        m_latency->flush();
 }
 
 void PenReceiver::UdpReadyRead()
 {
     // The handler may close the socket (a pen event cannot, but the event loop of a nested
     // wait can run from it), so the socket is looked up again for every datagram.
+    // Each datagram is read into the one buffer with its sender, without a copy of its own;
+    // the socket does not emit readyRead again while this runs, so the buffer stays as it
+    // is until the datagram has been handled.
+    QHostAddress sender;
     while (m_socket && m_socket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_socket->receiveDatagram();
-        handleDatagram(datagram.data(), datagram.senderAddress());
+        const qint64 size = m_socket->readDatagram(m_datagram.get(), DatagramBufferBytes, &sender);
+        if (size < 0)
+            break;
+        const int records = handleDatagram(QByteArrayView(m_datagram.get(), size), sender);
+        if (m_latency && m_socket)
+            m_latency->handled(m_socket->socketDescriptor(), records);
     }
 }
 
@@ -63,7 +84,10 @@ int PenReceiver::handleDatagram(QByteArrayView data, const QHostAddress& sender)
                                  << "(not the connected projector)";
         return 0;
     }
-    return processPenStatusDatagram(data, m_onEvent);
+    const int records = processPenStatusDatagram(data, m_onEvent);
+    if (records > 0 && m_onDatagramDone)
+        m_onDatagramDone();
+    return records;
 }
 
 void PenReceiver::UdpSocketError()

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class PenLatencyLog;
 class QUdpSocket;
 
 // The pen-status socket: receives the projector's datagrams on UDP port 8330, drops those
@@ -19,6 +20,9 @@ public:
     using Handler = std::function<void(const PenEvent&)>;
 
     explicit PenReceiver(Handler onEvent, QObject* parent = nullptr);
+    // `onDatagramDone` runs after the last valid record of each datagram has been handed on
+    // (the devices flush there).
+    PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent = nullptr);
     ~PenReceiver() override;
     Q_DISABLE_COPY_MOVE(PenReceiver)
 
@@ -34,7 +38,8 @@ public:
     QHostAddress source() const { return m_source; }
 
     // One datagram as it arrived from `sender`: the socket's reader calls it for each one.
-    // Returns the number of records handed on.
+    // Returns the number of records handed on; when there were any, ends with
+    // onDatagramDone.
     int handleDatagram(QByteArrayView data, const QHostAddress& sender);
 
 public slots:
@@ -43,6 +48,9 @@ public slots:
 
 private:
     Handler m_onEvent;
+    std::function<void()> m_onDatagramDone;
+    std::unique_ptr<PenLatencyLog> m_latency; // null unless the latency benchmark asks
     std::unique_ptr<QUdpSocket> m_socket;
+    std::unique_ptr<char[]> m_datagram; // the datagram being handled
     QHostAddress m_source;
 };

@@ -44,7 +44,9 @@ Command modes (--command-mode M1,M2,...: one per connection, the last one repeat
   an error reply (byte 0 | 0xA0) in every answering mode.
 
 Pen scripts (--pen-script): line, circle, two-pens, lost-up, out-of-range, garbage,
-  quill-relay (the words QUILL RELAY in strokes, then a circle drawn by two pens in turn), none.
+  quill-relay (the words QUILL RELAY in strokes, then a circle drawn by two pens in turn),
+  long-circle (one pen, a stroke of 1000 moves), ten-pens (ten pens circling at once, ten
+  records in each datagram, strokes of 1000 moves), none.
 
 Output, one line per event (bytes as upper-case hex pairs):
   ready
@@ -161,6 +163,7 @@ int main(int argc, char* argv[])
          "ms", "200"},
         {"pen-loop", "Repeat the pen script until pen-off."},
         {"pen-seq", "Put a running number into bytes 2 to 4 of each record."},
+        {"pen-limit", "Stop after this many datagrams, loops included (0: no limit).", "n", "0"},
         {"ready-file", "Write \"ready\" into this file (or FIFO) once listening.", "path"},
     });
     parser.process(app);
@@ -208,6 +211,7 @@ int main(int argc, char* argv[])
     penOptions.startDelayMs = intOption(parser, "pen-delay", 0, 600000);
     penOptions.loop = parser.isSet("pen-loop");
     penOptions.sequence = parser.isSet("pen-seq");
+    penOptions.limit = intOption(parser, "pen-limit", 0, 100000000);
     PenSender pens;
     pens.setOptions(penOptions);
     QObject::connect(&commands, &CommandPort::penOn, &pens, &PenSender::start);

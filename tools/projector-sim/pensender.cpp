@@ -123,6 +123,33 @@ QList<QByteArray> quillRelayFigure()
     out += stroke(2, lower);
     return out;
 }
+
+// `pens` pens at once, each going round its own circle in `steps` moves, all of them in
+// every datagram: down together, moving together, up together. Long strokes, so that a
+// benchmark sees mostly moves rather than the start of a touch session.
+QList<QByteArray> circlingPens(int pens, int steps)
+{
+    QList<QList<QByteArray>> strokes;
+    for (int pen = 0; pen < pens; ++pen) {
+        const QPoint centre =
+            pens == 1 ? QPoint(640, 400) : QPoint(200 + (pen % 5) * 220, 250 + (pen / 5) * 300);
+        const int radius = pens == 1 ? 300 : 90;
+        QList<QPoint> points;
+        for (int i = 0; i <= steps; ++i) {
+            const double a = 2 * M_PI * i / steps;
+            points << centre + QPoint(qRound(radius * std::cos(a)), qRound(radius * std::sin(a)));
+        }
+        strokes << stroke(pen + 1, points);
+    }
+    QList<QByteArray> out;
+    for (int i = 0; i < strokes.front().size(); ++i) {
+        QByteArray datagram;
+        for (const QList<QByteArray>& s : strokes)
+            datagram += s[i];
+        out << datagram;
+    }
+    return out;
+}
 } // namespace
 
 PenSender::PenSender(QObject* parent) : QObject(parent)
@@ -132,8 +159,8 @@ PenSender::PenSender(QObject* parent) : QObject(parent)
 
 QStringList PenSender::scripts()
 {
-    return {"line",         "circle",  "two-pens",    "lost-up",
-            "out-of-range", "garbage", "quill-relay", "none"};
+    return {"line",    "circle",      "two-pens", "lost-up",     "out-of-range",
+            "garbage", "quill-relay", "none",     "long-circle", "ten-pens"};
 }
 
 QList<QByteArray> PenSender::datagrams(const QString& script)
@@ -160,6 +187,10 @@ QList<QByteArray> PenSender::datagrams(const QString& script)
         out << record(1, Down, 640, 400) << record(1, Moved, 0xFFFF, 0xFFFF)
             << record(1, Moved, 1280, 800) << record(1, Moved, 2000, 1000)
             << record(1, Moved, -300, 50) << record(1, Moved, 640, 400) << record(1, Up, 640, 400);
+    } else if (script == QLatin1String("long-circle")) {
+        out = circlingPens(1, 1000);
+    } else if (script == QLatin1String("ten-pens")) {
+        out = circlingPens(10, 1000);
     } else if (script == QLatin1String("quill-relay")) {
         out = quillRelayFigure();
     } else if (script == QLatin1String("garbage")) {
@@ -187,6 +218,7 @@ void PenSender::start(const QHostAddress& address, quint16 port)
     }
     m_datagrams = datagrams(m_options.script);
     m_next = 0;
+    m_sent = 0;
     m_address = address;
     m_port = port;
     SimLog::line(QStringLiteral("pen-start %1 script=%2")
@@ -209,7 +241,16 @@ void PenSender::stop()
 
 void PenSender::tick()
 {
-    m_timer.setInterval(1000 / std::clamp(m_options.rateHz, 1, 1000));
+    // Set once, after the start delay: setting it restarts the timer, and doing that on
+    // every tick would add each tick's own lateness to the period.
+    const int period = 1000 / std::clamp(m_options.rateHz, 1, 1000);
+    if (m_timer.interval() != period)
+        m_timer.setInterval(period);
+    if (m_options.limit > 0 && m_sent >= m_options.limit) {
+        m_timer.stop();
+        SimLog::line(QStringLiteral("pen-done %1").arg(SimLog::endpoint(m_address, m_port)));
+        return;
+    }
     if (m_next >= m_datagrams.size()) {
         if (!m_options.loop) {
             m_timer.stop();
@@ -235,6 +276,7 @@ void PenSender::tick()
         }
     }
     m_socket.writeDatagram(datagram, m_address, m_port);
+    ++m_sent;
     SimLog::line(QStringLiteral("pen-tx %1 %2")
                      .arg(SimLog::endpoint(m_address, m_port), SimLog::hex(datagram)));
     if (m_next >= m_datagrams.size() && !m_options.loop) {

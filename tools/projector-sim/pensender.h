@@ -19,6 +19,7 @@ public:
         int startDelayMs = 200; // time for the computer to open its pen-status port
         bool loop = false;
         bool sequence = false; // a running number in bytes 2 to 4
+        int limit = 0;         // datagrams to send at most, loops included (0: no limit)
     };
 
     explicit PenSender(QObject* parent = nullptr);
@@ -41,6 +42,7 @@ private:
     QTimer m_timer;
     QList<QByteArray> m_datagrams;
     qsizetype m_next = 0;
+    int m_sent = 0;
     quint32 m_sequence = 0;
     QHostAddress m_address;
     quint16 m_port = 0;

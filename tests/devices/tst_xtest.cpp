@@ -59,11 +59,15 @@ private slots:
         SendMouseEvent mouse(std::move(device), std::make_shared<ManualClock>(),
                              [primary] { return primary; });
         // The server may take the input after the device returns: wait for what it shows.
+        // The device sends once the datagram's records are done: each step is one datagram.
         QVERIFY(mouse.PenDown(1, press.x(), press.y()));
+        mouse.flush();
         QTRY_COMPARE(pointer(), at(press, "down"));
         QVERIFY(mouse.PenMove(1, move.x(), move.y()));
+        mouse.flush();
         QTRY_COMPARE(pointer(), at(move, "down"));
         QVERIFY(mouse.PenUp(1));
+        mouse.flush();
         QTRY_COMPARE(pointer(), at(move, "up"));
     }
 };

@@ -7,4 +7,6 @@ elseif(UNIX AND NOT APPLE)
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(LIBEVDEV IMPORTED_TARGET libevdev)
     pkg_check_modules(XTST IMPORTED_TARGET xtst x11)
+    # Shift-JIS projector names; Windows converts them with its own code page 932.
+    find_package(Qt6 REQUIRED COMPONENTS Core5Compat)
 endif()

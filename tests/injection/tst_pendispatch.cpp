@@ -40,7 +40,7 @@ private slots:
     void watchdogChecksTheInjectorOfTheCurrentMode();
     void silentPenIsReleasedWhileAnotherPenKeepsWriting();
     void touchInjectorIsCreatedOnce();
-    void platformTouchDeviceFailsCleanlyWithoutUinput();
+    void platformTouchDeviceFailsCleanlyWithoutTouchInjection();
 };
 
 void TestPenDispatch::mapsPenSpaceOntoTheScreensImage_data()
@@ -252,8 +252,10 @@ void TestPenDispatch::touchInjectorIsCreatedOnce()
     QCOMPARE(log.lines("quillrelay.inject"), QStringList{"Touch input unavailable: test"});
 }
 
-void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutUinput()
+void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutTouchInjection()
 {
+    // Linux without /dev/uinput, or Windows without the user32 entry points, as under Wine
+    // (where the Windows build's tests run).
     if (QFile::exists(QStringLiteral("/dev/uinput")))
         QSKIP("this system has /dev/uinput; the uinput tests run in the VM test instead");
     LogCapture log;
@@ -263,7 +265,7 @@ void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutUinput()
     QVERIFY(!dispatch.createTouchInjector());
     const QStringList lines = log.lines("quillrelay.inject");
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines[0].contains(QLatin1String("/dev/uinput is missing")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(QLatin1String("Touch input unavailable: ")), qPrintable(lines[0]));
     dispatch.penStatus(1, 1, 640, 400); // dropped, no crash
 }
 

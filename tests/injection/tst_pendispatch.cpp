@@ -38,6 +38,7 @@ private slots:
     void lonePenDownIsReleasedByTheWatchdog_data();
     void lonePenDownIsReleasedByTheWatchdog();
     void watchdogChecksTheInjectorOfTheCurrentMode();
+    void earlyWatchdogLooksAgain();
     void silentPenIsReleasedWhileAnotherPenKeepsWriting();
     void touchInjectorIsCreatedOnce();
     void platformTouchDeviceFailsCleanlyWithoutTouchInjection();
@@ -206,6 +207,22 @@ void TestPenDispatch::watchdogChecksTheInjectorOfTheCurrentMode()
     rig.dispatch->setPenMode(PEN_MODE_TOUCH);
     rig.dispatch->chkLostUpEventsProc();
     QCOMPARE(rig.dispatch->touchInjector()->activeContactCount(), 0);
+    QVERIFY(!rig.dispatch->lostEventTimer.isActive());
+}
+
+void TestPenDispatch::earlyWatchdogLooksAgain()
+{
+    // Windows timers may fire a tick before the steady clock reaches 90 ms.
+    Rig rig;
+    rig.dispatch->setPenMode(PEN_MODE_MOUSE);
+    rig.dispatch->penStatus(1, 1, 640, 400);
+    rig.manual().advance(89);
+    rig.dispatch->chkLostUpEventsProc();
+    QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 1);
+    QVERIFY(rig.dispatch->lostEventTimer.isActive());
+    rig.manual().advance(1);
+    rig.dispatch->chkLostUpEventsProc();
+    QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 0);
     QVERIFY(!rig.dispatch->lostEventTimer.isActive());
 }
 

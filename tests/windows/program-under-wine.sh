@@ -9,12 +9,13 @@
 #   1. the installer runs silently (/S): files, Start-menu entry, uninstaller, logon task;
 #   2. a first start without settings: the interface list names the namespace's interface
 #      through the IP helper, and the search finds the simulator and accepts its reply;
-#   3. an admin preset in HKLM (reg add), touch mode asked for: the installed program
-#      connects at start (the PEN_ON frame), offers mouse mode only (Wine's user32 has no
-#      touch injection), and a stroke from the simulator reaches the Windows pen-canvas as
-#      SendInput mouse input; a second instance exits 0 through the named pipe;
+#   3. an admin preset in HKLM (the installed .reg example imports; then reg add), touch
+#      mode asked for: the installed program connects at start (the PEN_ON frame), keeps to
+#      mouse mode (Wine's user32 has no touch injection), and a stroke from the simulator
+#      reaches the Windows pen-canvas as SendInput mouse input; a second instance exits 0
+#      through the named pipe;
 #   4. log-off (wineboot --end-session), which runs Exit's code: PEN_OFF, the settings in
-#      HKCU, the program ends.
+#      HKCU, the program ends; then the uninstaller removes program, entry and task.
 # Prints the figures (records sent, canvas counts, frames) and exits 0, 1 on a fault, 77
 # when Wine, Xvfb or namespaces are missing. Every wait waits for a line or a process.
 set -u
@@ -133,7 +134,11 @@ wait_for "$QR_PROJECTOR_LOG" "^search-accept 10.77.0.2" 30 ||
 wait "$program_pid" 2>/dev/null
 
 # --- 3. An admin preset, the pen, a second instance -----------------------------------
+# The installed example first (it must import as it is), then this pair's values.
 preset='HKLM\Software\Lumoravista\Quill Relay\Settings'
+"$wine" reg import "$program_dir/examples/Quill Relay preset.reg" >/dev/null 2>&1
+[ "$(reg_value "$preset" IpAddress)" = 10.0.5.20 ] && [ "$(reg_value "$preset" Port)" = 0x1be6 ] ||
+    fail "the example preset did not import"
 "$wine" reg add "$preset" /v Type /t REG_DWORD /d 0 /f >/dev/null 2>&1
 "$wine" reg add "$preset" /v IpAddress /d 10.77.0.2 /f >/dev/null 2>&1
 "$wine" reg add "$preset" /v Port /t REG_DWORD /d 7142 /f >/dev/null 2>&1

@@ -68,7 +68,7 @@ mkdir -p "$(dirname "$prefix")"
     if [ ! -f "$prefix/system.reg" ]; then
         WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
         "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
-        "${wine%/*}/wineserver" -w
+        timeout 60 "${wine%/*}/wineserver" -w
     fi
 ) 9>"$prefix.lock"
 

@@ -18,7 +18,9 @@
 #      HKCU, the program ends; then the uninstaller removes program, entry and task.
 # Prints the figures (records sent, canvas counts, frames) and exits 0, 1 on a fault, 77
 # when Wine, Xvfb or namespaces are missing. Every wait waits for a line or a process.
+# By hand: QR_WINE_TRACE=1 traces the script, QR_WINE_KEEP=DIR keeps its logs and prefix.
 set -u
+[ -n "${QR_WINE_TRACE:-}" ] && set -x
 here=$(cd "$(dirname "$0")" && pwd)
 support="$here/../support"
 wine=${QR_WINE:-/usr/lib/wine/wine64}
@@ -50,7 +52,6 @@ cleanup() {
     [ ${#pids[@]} -gt 0 ] && kill "${pids[@]}" 2>/dev/null
     "$wineserver" -k 2>/dev/null
     wait 2>/dev/null
-    # QR_WINE_KEEP=DIR keeps the logs and the prefix for a look by hand.
     if [ -n "${QR_WINE_KEEP:-}" ]; then
         rm -rf "$QR_WINE_KEEP" && cp -a "$work" "$QR_WINE_KEEP" && cp "$QR_PROJECTOR_LOG" "$QR_WINE_KEEP/"
     fi
@@ -88,12 +89,12 @@ export DISPLAY=":$(head -1 "$work/display")"
 
 # A fresh prefix, reporting Windows 10; Wine's .NET and browser stand-ins declined. Its
 # services must have settled before the installer asks the task scheduler for its folder.
-WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
-"$wineserver" -w
+timeout 60 "$wineserver" -w || { fail "Wine's start-up did not settle"; exit 1; }
 
 # --- 1. The installer, silently -------------------------------------------------------
-"$wine" "$installer" /S >/dev/null 2>&1 || fail "the installer exited with $?"
+timeout 120 "$wine" "$installer" /S >/dev/null 2>&1 || fail "the installer exited with $?"
 program_dir="$WINEPREFIX/drive_c/Program Files/Lumoravista/Quill Relay"
 program="C:\\Program Files\\Lumoravista\\Quill Relay\\bin\\QuillRelay.exe"
 for file in bin/QuillRelay.exe bin/platforms/qwindows.dll bin/styles/qwindowsvistastyle.dll \
@@ -115,9 +116,12 @@ for part in '<LogonTrigger>' '<GroupId>S-1-5-32-545</GroupId>' \
 done
 note "installed into C:\\Program Files\\Lumoravista\\Quill Relay; Start-menu entry, uninstaller, logon task"
 
-run_program() { # LOG: the installed program, its diagnostics on stderr
-    WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_LOGGING_RULES="quillrelay.*.debug=true" \
-        "$wine" "$program" >"$1" 2>&1 &
+run_program() { # LOG: the installed program, its diagnostics on stderr, "exit N" at its end
+    {
+        WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_LOGGING_RULES="quillrelay.*.debug=true" \
+            "$wine" "$program"
+        echo "exit $?"
+    } >"$1" 2>&1 &
     program_pid=$!
     pids+=("$program_pid")
 }
@@ -139,11 +143,11 @@ preset='HKLM\Software\Lumoravista\Quill Relay\Settings'
 "$wine" reg import "$program_dir/examples/Quill Relay preset.reg" >/dev/null 2>&1
 [ "$(reg_value "$preset" IpAddress)" = 10.0.5.20 ] && [ "$(reg_value "$preset" Port)" = 0x1be6 ] ||
     fail "the example preset did not import"
-"$wine" reg add "$preset" /v Type /t REG_DWORD /d 0 /f >/dev/null 2>&1
-"$wine" reg add "$preset" /v IpAddress /d 10.77.0.2 /f >/dev/null 2>&1
-"$wine" reg add "$preset" /v Port /t REG_DWORD /d 7142 /f >/dev/null 2>&1
-"$wine" reg add "$preset" /v PenMode /t REG_DWORD /d 0 /f >/dev/null 2>&1
-"$wine" reg add "$preset" /v Adapter /d "$adapter" /f >/dev/null 2>&1
+for value in "Type REG_DWORD 0" "IpAddress REG_SZ 10.77.0.2" "Port REG_DWORD 7142" \
+    "PenMode REG_DWORD 0" "Adapter REG_SZ $adapter"; do
+    set -- $value
+    "$wine" reg add "$preset" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
+done
 
 WINEPATH="Z:${dll_dirs//;/;Z:}" "$wine" "$canvas_exe" >"$work/canvas.log" 2>&1 &
 canvas_pid=$!
@@ -161,21 +165,26 @@ WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_LOGGING_RULES="quillrelay.*.debug=true" \
 grep -q "already exist" "$work/second.log" || fail "the second instance did not find the first"
 kill -0 "$program_pid" 2>/dev/null || fail "the first instance ended with the second"
 
+# The canvas ends first: the log-off would end it too, without its counts.
+"$wine" taskkill /im pen-canvas.exe >/dev/null 2>&1
+wait_for "$work/canvas.log" "pen-canvas: strokes=" 30 || fail "the canvas did not end"
+
 # --- 4. Log-off: what Exit does -------------------------------------------------------
-"$wine" wineboot --end-session >/dev/null 2>&1
+timeout 60 "$wine" wineboot --end-session >/dev/null 2>&1
 wait_for "$QR_PROJECTOR_LOG" "^cmd-rx .* 03 CE 00 00 01 01 D3$" 30 || fail "no PEN_OFF frame"
-timeout 30 tail --pid="$program_pid" -f /dev/null || fail "the program did not end"
+wait_for "$work/program.log" "^exit " 30 || fail "the program did not end within 30 s of the log-off"
 settings='HKCU\Software\Lumoravista\Quill Relay\Settings'
 saved_ip=$(reg_value "$settings" IpAddress)
 saved_mode=$(reg_value "$settings" PenMode)
 [ "$saved_ip" = 10.77.0.2 ] || fail "the settings are not in $settings"
 [ "$saved_mode" = 0x1 ] || fail "PenMode in HKCU is not mouse (1): touch was asked for, Wine has none"
 
-"$wine" taskkill /im pen-canvas.exe >/dev/null 2>&1
-wait_for "$work/canvas.log" "pen-canvas: strokes=" 30 || fail "the canvas did not end"
-
 "$wine" "$program_dir/Uninstall.exe" /S >/dev/null 2>&1
-"$wineserver" -w
+# The uninstaller goes on from a copy of itself: done when Wine has no process left.
+if ! timeout 60 "$wineserver" -w; then
+    fail "Wine's processes did not end after the uninstaller:"
+    "$wine" tasklist >&2 2>/dev/null; ps -eo pid,etimes,args | grep -i '\.exe' >&2
+fi
 [ -e "$program_dir/bin" ] && fail "the uninstaller left the program behind"
 [ -f "$tasks/Quill Relay" ] && fail "the uninstaller left the logon task behind"
 find "$menu" -name "Quill Relay.lnk" | grep -q . && fail "the uninstaller left the Start-menu entry behind"

@@ -86,6 +86,15 @@ if(QR_PLATFORM_WINDOWS)
     install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
             DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
     install(FILES ${QR_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The DLLs come with their symbol tables (libstdc++ alone is 23 MB with them, 2 MB
+    # without): a stripped install, as CPack's is, strips them like the program.
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+            foreach(dll \${dlls})
+                execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\")
+            endforeach()
+        endif()")
     # The admin's machine-wide preset starts from this example (see the file).
     install(FILES "${PROJECT_SOURCE_DIR}/packaging/windows/Quill Relay preset.reg"
             DESTINATION examples)

@@ -4,6 +4,7 @@
 # table of the computer's network interfaces.
 target_sources(quillrelay PRIVATE
     discovery/searchpacket.cpp discovery/searchpacket.h
+    discovery/shiftjis.h
     discovery/pjsearchudp.cpp discovery/pjsearchudp.h
     discovery/niclist.cpp discovery/niclist.h
 )
@@ -25,4 +26,13 @@ if(QR_PLATFORM_WINDOWS)
     target_link_libraries(quillrelay PUBLIC iphlpapi)
 else()
     target_sources(quillrelay PRIVATE discovery/adapterdescriptions_generic.cpp)
+endif()
+
+# Projector names are Shift-JIS: Windows decodes them with its own code page 932, elsewhere
+# the toolkit's codec (Core5Compat) does.
+if(QR_PLATFORM_WINDOWS)
+    target_sources(quillrelay PRIVATE discovery/shiftjis_win.cpp)
+else()
+    target_sources(quillrelay PRIVATE discovery/shiftjis_qt.cpp)
+    target_link_libraries(quillrelay PRIVATE Qt6::Core5Compat)
 endif()

@@ -1,5 +1,6 @@
 // The search datagrams and the acceptance check, as plain functions: no socket involved.
 #include "discovery/searchpacket.h"
+#include "discovery/shiftjis.h"
 #include "support/logcapture.h"
 
 #include <QTest>
@@ -65,6 +66,8 @@ private slots:
     void decode();
     void hostIp_data();
     void hostIp();
+    void shiftJis_data();
+    void shiftJis();
 };
 
 void TestSearchPacket::check_data()
@@ -206,6 +209,40 @@ void TestSearchPacket::hostIp()
     QFETCH(QByteArray, text);
     QFETCH(QHostAddress, address);
     QCOMPARE(parseHostIp(text), address);
+}
+
+// One table for both decoders (the toolkit's codec on Linux, code page 932 on Windows): the
+// characters where Shift-JIS tables disagree must come out as the projector's own (932) does.
+void TestSearchPacket::shiftJis_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("ASCII") << QByteArray("PJ-Room 101") << QStringLiteral("PJ-Room 101");
+    QTest::newRow("kanji, katakana, full-width digit")
+        << QByteArray("\x89\xEF\x8B\x63\x8E\xBA\x83\x76\x83\x8D\x83\x57\x83\x46\x83\x4E\x83\x5E\x82\x50")
+        << QStringLiteral("会議室プロジェクタ１");
+    QTest::newRow("half-width katakana")
+        << QByteArray("\xCC\xDF\xDB\xBC\xDE\xAA\xB8\xC0") << QStringLiteral("ﾌﾟﾛｼﾞｪｸﾀ");
+    // JIS X 0201 would make these a yen sign and an overline.
+    QTest::newRow("backslash and tilde") << QByteArray("A\\B~") << QStringLiteral("A\\B~");
+    QTest::newRow("NEC and IBM extensions")
+        << QByteArray("\x87\x40\x87\x54\x87\x8A\xFA\x40\xFB\xFC")
+        << QStringLiteral("①Ⅰ㈱ⅰ髙");
+    QTest::newRow("wave dash, minus, cent as 932 maps them")
+        << QByteArray("\x81\x60\x81\x7C\x81\x91") << QStringLiteral("\uFF5E\uFF0D\uFFE0");
+    QTest::newRow("first byte cut off at the end") << QByteArray("AB\x83") << QStringLiteral("AB");
+    // The second 0x83 completes the first: nothing is cut off.
+    QTest::newRow("second byte that looks like a first")
+        << QByteArray("\x83\x83") << QStringLiteral("ャ");
+}
+
+void TestSearchPacket::shiftJis()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QCOMPARE(decodeShiftJis(bytes), name);
 }
 
 QTEST_GUILESS_MAIN(TestSearchPacket)

@@ -38,9 +38,10 @@ private slots:
     void lonePenDownIsReleasedByTheWatchdog_data();
     void lonePenDownIsReleasedByTheWatchdog();
     void watchdogChecksTheInjectorOfTheCurrentMode();
+    void earlyWatchdogLooksAgain();
     void silentPenIsReleasedWhileAnotherPenKeepsWriting();
     void touchInjectorIsCreatedOnce();
-    void platformTouchDeviceFailsCleanlyWithoutUinput();
+    void platformTouchDeviceFailsCleanlyWithoutTouchInjection();
 };
 
 void TestPenDispatch::mapsPenSpaceOntoTheScreensImage_data()
@@ -209,6 +210,22 @@ void TestPenDispatch::watchdogChecksTheInjectorOfTheCurrentMode()
     QVERIFY(!rig.dispatch->lostEventTimer.isActive());
 }
 
+void TestPenDispatch::earlyWatchdogLooksAgain()
+{
+    // Windows timers may fire a tick before the steady clock reaches 90 ms.
+    Rig rig;
+    rig.dispatch->setPenMode(PEN_MODE_MOUSE);
+    rig.dispatch->penStatus(1, 1, 640, 400);
+    rig.manual().advance(89);
+    rig.dispatch->chkLostUpEventsProc();
+    QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 1);
+    QVERIFY(rig.dispatch->lostEventTimer.isActive());
+    rig.manual().advance(1);
+    rig.dispatch->chkLostUpEventsProc();
+    QCOMPARE(rig.dispatch->mouseInjector().heldPenCount(), 0);
+    QVERIFY(!rig.dispatch->lostEventTimer.isActive());
+}
+
 void TestPenDispatch::silentPenIsReleasedWhileAnotherPenKeepsWriting()
 {
     // Pen 1's up record is lost while pen 2 keeps writing, so the watchdog never fires:
@@ -252,8 +269,10 @@ void TestPenDispatch::touchInjectorIsCreatedOnce()
     QCOMPARE(log.lines("quillrelay.inject"), QStringList{"Touch input unavailable: test"});
 }
 
-void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutUinput()
+void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutTouchInjection()
 {
+    // Linux without /dev/uinput, or Windows without the user32 entry points, as under Wine
+    // (where the Windows build's tests run).
     if (QFile::exists(QStringLiteral("/dev/uinput")))
         QSKIP("this system has /dev/uinput; the uinput tests run in the VM test instead");
     LogCapture log;
@@ -263,7 +282,7 @@ void TestPenDispatch::platformTouchDeviceFailsCleanlyWithoutUinput()
     QVERIFY(!dispatch.createTouchInjector());
     const QStringList lines = log.lines("quillrelay.inject");
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines[0].contains(QLatin1String("/dev/uinput is missing")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(QLatin1String("Touch input unavailable: ")), qPrintable(lines[0]));
     dispatch.penStatus(1, 1, 640, 400); // dropped, no crash
 }
 

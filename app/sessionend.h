@@ -5,7 +5,8 @@
 // Tells the controller that the desktop session or the process is ending, so that it can
 // do what Exit does (save the settings, switch the pen function off) before it goes.
 // Sources: the session manager's request (Qt's commitDataRequest: log-out and shutdown on
-// Windows and on X11 desktops) and, on Linux, SIGTERM, SIGINT and SIGHUP.
+// X11 desktops and from Qt's own windows) and the platform's own: on Linux SIGTERM, SIGINT
+// and SIGHUP, on Windows WM_QUERYENDSESSION to a hidden window of the watcher.
 class SessionEndWatcher final : public QObject {
     Q_OBJECT
 public:

@@ -68,34 +68,63 @@ if(QR_PLATFORM_WINDOWS)
             COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
     endif()
 
-    # Everything in one folder, bin\ (where Qt's deploy script and NSIS's shortcuts expect the
-    # program): QuillRelay.exe, ja-JP\, en-US\ and the Qt runtime that windeployqt gathers.
+    # Everything in one folder, bin\ (where NSIS's shortcuts expect the program):
+    # QuillRelay.exe, its ja-JP\ and en-US\ catalogues, the Qt DLLs with the windows platform
+    # plugin and the style, and the compiler's runtime. Listed here rather than gathered by
+    # windeployqt, which a build on Linux does not have.
     install(TARGETS QuillRelay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     foreach(qm ${QR_QM_FILES})
         get_filename_component(qm_dir ${qm} DIRECTORY)
         get_filename_component(language ${qm_dir} NAME)
         install(FILES ${qm} DESTINATION ${CMAKE_INSTALL_BINDIR}/${language})
     endforeach()
-    qt_generate_deploy_app_script(TARGET QuillRelay
-        FILENAME_VARIABLE qr_deploy_script
-        NO_UNSUPPORTED_PLATFORM_ERROR)
-    install(SCRIPT ${qr_deploy_script})
+    foreach(module Core Gui Widgets Network)
+        install(FILES $<TARGET_FILE:Qt6::${module}> DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endforeach()
+    install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+    install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
+            DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+    install(FILES ${QR_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The DLLs come with their symbol tables (libstdc++ alone is 23 MB with them, 2 MB
+    # without): a stripped install, as CPack's is, strips them like the program.
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+            foreach(dll \${dlls})
+                execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\")
+            endforeach()
+        endif()")
+    # The admin's machine-wide preset starts from this example (see the file).
+    install(FILES "${PROJECT_SOURCE_DIR}/packaging/windows/Quill Relay preset.reg"
+            DESTINATION examples)
 
     set(CPACK_GENERATOR NSIS)
+    set(CPACK_PACKAGE_FILE_NAME QuillRelay-${PROJECT_VERSION}-win64)
+    # A 64-bit installer for the 64-bit program: Program Files, System32 and the registry
+    # as the program sees them, with no 32-bit redirection in between (and it runs under
+    # Debian's wine64, which has no 32-bit side).
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
     set(CPACK_PACKAGE_INSTALL_DIRECTORY "Lumoravista\\Quill Relay")
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     set(CPACK_NSIS_DISPLAY_NAME "Quill Relay")
     set(CPACK_NSIS_PACKAGE_NAME "Quill Relay")
     set(CPACK_NSIS_MUI_ICON ${QR_WINDOWS_ICON})
     set(CPACK_NSIS_MUI_UNIICON ${QR_WINDOWS_ICON})
     set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\QuillRelay.exe)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-    # Per-machine install (Program Files, shortcuts for all users); the program itself asks
-    # for elevation anyway.
-    set(CPACK_NSIS_DEFINES "RequestExecutionLevel admin")
+    # Per machine: the installer asks for administrator rights (its template does), installs
+    # into Program Files and puts the Start-menu entry into every user's menu.
     set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
-    # No Startup-folder entry: Windows does not start a program that asks for administrator
-    # rights from there (it is blocked silently at login). Admins who want it at login use a
-    # scheduled task "at log on, run with highest privileges" (see the README).
+    # Started at logon by a scheduled task with the highest rights the user has, as the
+    # manifest asks for administrator rights: Windows silently skips such a program in the
+    # Startup folder.
+    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+  !insertmacro QR_CREATE_LOGON_TASK \"$INSTDIR\\bin\\QuillRelay.exe\"")
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+  !insertmacro QR_DELETE_LOGON_TASK")
 endif()
 
 set(CPACK_PACKAGE_NAME "Quill Relay")
@@ -109,9 +138,14 @@ set(CPACK_PACKAGE_DESCRIPTION
 projector into an input device of the computer: it switches the projector's pen function\n\
 on and injects every stroke as touch or left-button mouse input on the primary screen.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://lumoravista.invalid/quillrelay")
-set(CPACK_PACKAGE_FILE_NAME quillrelay-${PROJECT_VERSION})
+if(NOT CPACK_PACKAGE_FILE_NAME)
+    set(CPACK_PACKAGE_FILE_NAME quillrelay-${PROJECT_VERSION})
+endif()
 # cpack -B <folder> puts the package elsewhere.
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 # Debug builds carry their symbols; the package does not.
 set(CPACK_STRIP_FILES ON)
+# The values reach CPack as they are written here: backslashes of Windows paths and quotes
+# of NSIS commands included.
+set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)

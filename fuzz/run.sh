@@ -12,7 +12,7 @@ seconds=${2:-10}
 shift $(($# >= 2 ? 2 : 1))
 [ "${1:-}" = "--" ] && shift
 work=${QR_FUZZ_WORK:-$(mktemp -d)}
-isolate=("$here/../tests/support/isolated.sh")
+isolate=("$here/../tools/isolated.sh")
 "${isolate[@]}" true 2>/dev/null || isolate=()
 failed=0
 for target in "$bin"/fuzz_*; do

@@ -2,8 +2,8 @@
 
 #include "core/ipv4.h"
 #include "core/logging.h"
+#include "protocol/shiftjis.h"
 
-#include <QTextCodec>
 #include <QtEndian>
 
 #include <cstring>
@@ -75,15 +75,6 @@ QByteArray searchTextAt(QByteArrayView data, qsizetype offset)
     const QByteArrayView rest = data.sliced(offset);
     const qsizetype end = rest.indexOf('\0');
     return (end < 0 ? rest : rest.first(end)).toByteArray();
-}
-
-QString decodeShiftJis(QByteArrayView bytes)
-{
-    // Looked up once: the codec registry is process-wide and the answer never changes.
-    static QTextCodec* const codec = QTextCodec::codecForName("Shift-JIS");
-    if (!codec)
-        return QString::fromLatin1(bytes);
-    return codec->toUnicode(bytes.data(), int(bytes.size()));
 }
 
 QHostAddress parseHostIp(QByteArrayView text)

@@ -75,9 +75,6 @@ struct SearchReply {
 };
 SearchReply decodeSearchReply(QByteArrayView data);
 
-// Shift-JIS bytes to text; Latin-1 where the platform has no Shift-JIS codec.
-QString decodeShiftJis(QByteArrayView bytes);
-
 // Parses the HostIp text (strict dotted decimal); anything else, and 0.0.0.0, gives a null
 // address.
 QHostAddress parseHostIp(QByteArrayView text);

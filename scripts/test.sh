@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite twice: a normal
-# build (build/) and one with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# build (build/) and one with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/),
+# runs the fuzz targets briefly, and builds for Windows (build-windows/) to run its tests
+# and the installed program under Wine.
 # Network tests need root (they make their own network namespaces); without it they skip.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,3 +37,19 @@ cmake --build "$root/build-fuzz" -j "$jobs" --target fuzz-targets
 # A fixed seed and number of runs make this stage repeatable: the same tree always takes
 # the same inputs, so a red run is a fault of the change, not of the dice.
 "$root/fuzz/run.sh" "$root/build-fuzz/fuzz-bin" 0 -- -seed=1 -runs="${QR_FUZZ_RUNS:-30000}"
+
+echo "== Windows build (mingw-w64), its tests and the installed program under Wine =="
+# Qt for Windows is unpacked from ../shared/qt6-mingw/ or already in the cache; building it
+# from source takes an hour, which this command does not spend.
+qt_status=0
+qt_log=$("$root/scripts/build-qt-windows.sh" --no-build 2>&1 >/dev/null) || qt_status=$?
+if [ "$qt_status" -eq 77 ]; then
+    echo "SKIPPED: no Qt for Windows (neither ../shared/qt6-mingw/ nor ~/.cache/quillrelay/); scripts/build-qt-windows.sh builds one (about an hour)"
+elif [ "$qt_status" -ne 0 ]; then
+    echo "$qt_log" >&2
+    exit "$qt_status"
+else
+    QR_JOBS=$jobs "$root/scripts/build-windows.sh" "$root/build-windows"
+    # The program's run under Wine uses the simulator of the normal build above.
+    (cd "$root/build-windows" && ctest --output-on-failure -j "$jobs" --timeout 600)
+fi

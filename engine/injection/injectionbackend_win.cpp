@@ -2,15 +2,18 @@
 #include "engine/injection/win32calls_win.h"
 
 #include <QLibrary>
-#include <QOperatingSystemVersion>
 
 namespace {
+
+const char* const User32 = "user32";
+const char* const InitializeTouchInjectionName = "InitializeTouchInjection";
+const char* const InjectTouchInputName = "InjectTouchInput";
 
 // Touch injection through user32. The entry points are looked up by name when the device
 // is opened, never linked: Windows 7 and some emulators do not have them.
 class WindowsTouchDevice final : public TouchDevice {
 public:
-    WindowsTouchDevice() : m_library(QStringLiteral("user32")) {}
+    WindowsTouchDevice() : m_library(QLatin1String(User32)) {}
     ~WindowsTouchDevice() override { close(); }
     Q_DISABLE_COPY_MOVE(WindowsTouchDevice)
 
@@ -22,11 +25,14 @@ public:
             return false;
         }
         m_initialize = reinterpret_cast<win32::InitializeTouchInjectionFn>(
-            m_library.resolve("InitializeTouchInjection"));
+            m_library.resolve(InitializeTouchInjectionName));
         m_inject =
-            reinterpret_cast<win32::InjectTouchInputFn>(m_library.resolve("InjectTouchInput"));
+            reinterpret_cast<win32::InjectTouchInputFn>(m_library.resolve(InjectTouchInputName));
         if (!m_initialize || !m_inject) {
-            close(); // expected on older Windows: no log line
+            if (error)
+                *error = QStringLiteral("Touch input unavailable: user32 has no touch injection "
+                                        "(Windows 8 or later has it)");
+            close();
             return false;
         }
         return true;
@@ -83,9 +89,12 @@ public:
     {
         return std::make_unique<WindowsMouseDevice>();
     }
+    // Asked of user32 itself, not of the version number: Windows 7 lacks the entry points,
+    // and so does Wine, which reports whatever version it is told to.
     bool touchInjectionAvailable() const override
     {
-        return QOperatingSystemVersion::current() >= QOperatingSystemVersion::Windows8;
+        return QLibrary::resolve(QLatin1String(User32), InitializeTouchInjectionName) &&
+               QLibrary::resolve(QLatin1String(User32), InjectTouchInputName);
     }
 };
 

@@ -79,12 +79,14 @@ bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
     return true;
 }
 
-void PenDispatch::checkLostUpOfActiveInjector()
+bool PenDispatch::checkLostUpOfActiveInjector()
 {
-    if (m_penMode == PenMode::Touch && m_touch)
+    if (m_penMode == PenMode::Touch && m_touch) {
         m_touch->CheckLostUp();
-    else
-        m_mouse.CheckLostUp();
+        return m_touch->activeContactCount() > 0;
+    }
+    m_mouse.CheckLostUp();
+    return m_mouse.heldPenCount() > 0;
 }
 
 void PenDispatch::penStatus(int id, int button, int posx, int posy)
@@ -140,7 +142,11 @@ void PenDispatch::flushDevices()
 void PenDispatch::chkLostUpEventsProc()
 {
     lostEventTimer.stop();
-    checkLostUpOfActiveInjector();
+    // A timer may fire a little before the clock says the lost-up time has passed (Windows
+    // timers count in coarser ticks than the steady clock): a pen still held then is looked
+    // at again, instead of staying pressed until the next datagram.
+    if (checkLostUpOfActiveInjector())
+        lostEventTimer.start();
     flushDevices();
 }
 

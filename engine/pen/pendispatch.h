@@ -57,7 +57,8 @@ public slots:
     void stopLostEventTimer();
 
 private:
-    void checkLostUpOfActiveInjector();
+    // True while the injector still holds a pen.
+    bool checkLostUpOfActiveInjector();
 
     std::shared_ptr<InjectionBackend> m_backend;
     std::shared_ptr<MonotonicClock> m_clock;

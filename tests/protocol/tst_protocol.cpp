@@ -4,6 +4,7 @@
 #include "protocol/pencommand.h"
 #include "protocol/penstatusrecord.h"
 #include "protocol/searchpacket.h"
+#include "protocol/shiftjis.h"
 #include "support/packets.h"
 
 #include <QTest>
@@ -223,16 +224,24 @@ private slots:
         QCOMPARE(reply.status, status);
     }
 
-    // Projector names come in Shift-JIS; every platform decodes them the same way.
+    // Projector names come in Shift-JIS with the Windows extensions (code page 932); every
+    // platform decodes them the same way.
     void shiftJisNames_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("name");
-        QTest::newRow("ASCII") << QByteArray("Room-301") << "Room-301";
-        QTest::newRow("katakana and full-width digit")
-            << hex("8376838D83578346834E835E8250") << QStringLiteral("プロジェクタ１");
-        QTest::newRow("kanji") << hex("89EF8B638EBA") << QStringLiteral("会議室");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("kanji, katakana, full-width digit")
+            << hex("89EF8B638EBA8376838D83578346834E835E8250") << QStringLiteral("会議室プロジェクタ１");
         QTest::newRow("half-width katakana") << hex("CCDFDBBCDEAAB8C0") << QStringLiteral("ﾌﾟﾛｼﾞｪｸﾀ");
+        // JIS X 0201 would make these a yen sign and an overline.
+        QTest::newRow("backslash and tilde") << QByteArray("A\\B~") << QStringLiteral("A\\B~");
+        QTest::newRow("NEC and IBM extensions") << hex("87408754878AFA40FBFC") << QStringLiteral("①Ⅰ㈱ⅰ髙");
+        QTest::newRow("wave dash, minus, cent as 932 maps them")
+            << hex("8160817C8191") << QStringLiteral("\uFF5E\uFF0D\uFFE0");
+        QTest::newRow("first byte cut off at the end") << QByteArray("AB\x83") << QStringLiteral("AB");
+        // The second 0x83 completes the first: nothing is cut off.
+        QTest::newRow("second byte that looks like a first") << hex("8383") << QStringLiteral("ャ");
     }
     void shiftJisNames()
     {

@@ -5,10 +5,12 @@
 //              [--quit-after ms]
 //
 // It prints "pen-canvas: ready WxH+X+Y" once it is on screen, one line per finished stroke,
-// and on exit writes the PNG and the JSON record. SIGTERM, SIGINT and Esc end it (writing
-// both files); SIGUSR1 writes them without ending.
+// and on exit writes the PNG and the JSON record. Esc and closing the window end it (writing
+// both files), and so do SIGTERM and SIGINT on Linux, Ctrl+C on Windows; SIGUSR1 (Linux) or
+// Ctrl+Break (Windows) writes them without ending.
 
 #include "pencanvas.h"
+#include "stoprequests.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,27 +19,14 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
 #include <functional>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int sig)
-{
-    const char c = char(sig);
-    // Only async-signal-safe work here; the event loop picks the byte up.
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
 
 void say(const QString& line)
 {
@@ -137,26 +126,14 @@ int main(int argc, char** argv)
     EscFilter esc(finish);
     canvas.installEventFilter(&esc);
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
-        std::perror("socketpair");
+    StopRequests requests;
+    QObject::connect(&requests, &StopRequests::stopRequested, &app, finish);
+    QObject::connect(&requests, &StopRequests::snapshotRequested, &app, writeFiles);
+    QString error;
+    if (!requests.listen(&error)) {
+        std::fprintf(stderr, "pen-canvas: %s\n", qPrintable(error));
         return 1;
     }
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char sig = 0;
-        if (::read(g_signalPipe[0], &sig, 1) != 1)
-            return;
-        if (sig == SIGUSR1)
-            writeFiles();
-        else
-            finish();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGTERM, SIGINT, SIGUSR1})
-        sigaction(sig, &sa, nullptr);
 
     if (cli.isSet(quitAfter)) {
         bool ok = false;

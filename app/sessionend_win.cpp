@@ -7,8 +7,8 @@
 // would cut the pen-off exchange short.
 #include "app/sessionend.h"
 
-#include "app/eventwait.h"
-#include "app/logging.h"
+#include "core/eventwait.h"
+#include "core/logging.h"
 
 #include <windows.h>
 

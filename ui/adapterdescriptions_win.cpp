@@ -1,6 +1,6 @@
 #include "ui/adapterdescriptions.h"
 
-#include "app/logging.h"
+#include "core/logging.h"
 
 // clang-format off
 #include <winsock2.h>

@@ -66,6 +66,9 @@ private slots:
         QVERIFY(wait.waitUntil([&] { return !signal.isActive(); }));
         QVERIFY2(clock.elapsed() < 4000, "the wait slept through the signal");
 
+#ifdef Q_OS_WIN
+        QSKIP("std::clock() counts wall time on Windows; the idle wait's CPU is measured on Linux");
+#endif
         const std::clock_t cpuBefore = std::clock();
         clock.restart();
         EventWait idle(400, 100);

@@ -48,7 +48,7 @@ private slots:
 
         controller.pens().setScreenGeometry([] { return QRect(0, 0, 1280, 800); });
         controller.setPenMode(PenMode::Mouse);
-        rig.sendPens(stroke(), QHostAddress("127.0.0.3")); // not the projector: ignored
+        controller.receiver().handleDatagram(stroke(), QHostAddress("127.0.0.3")); // not the projector
         rig.sendPens(stroke());
         QTRY_COMPARE(rig.devices->log->mouseInputs.size(), 3); // move, down, up
         QCOMPARE(rig.devices->log->mouseInputs[0].mi.dx, 32767);

@@ -91,11 +91,11 @@ struct ControllerRig {
         return *controller;
     }
 
-    // Sends a pen-status datagram to the controller's pen port from `from`.
-    void sendPens(const QByteArray& datagram, const QHostAddress& from = QHostAddress::LocalHost)
+    // Sends a pen-status datagram to the controller's pen port, as the projector does.
+    void sendPens(const QByteArray& datagram)
     {
         QUdpSocket socket;
-        socket.bind(from, 0);
+        socket.bind(QHostAddress::LocalHost, 0);
         socket.writeDatagram(datagram, QHostAddress::LocalHost, penPort);
     }
 

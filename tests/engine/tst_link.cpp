@@ -61,6 +61,7 @@ private slots:
         QTest::newRow("positive after a second") << ok << 1000 << false << CommandResult::Ok;
         QTest::newRow("positive, then hang-up") << ok << 0 << true << CommandResult::Ok;
         QTest::newRow("result byte 2") << hex("23CE0000020002F5") << 0 << false << CommandResult::Rejected;
+        QTest::newRow("too short for a result") << hex("23CE000000F1") << 0 << false << CommandResult::Rejected;
         QTest::newRow("error reply") << hex("A3CE000002000073") << 0 << false << CommandResult::ErrorReply;
         QTest::newRow("hang-up without a reply") << QByteArray() << 0 << true << CommandResult::Disconnected;
         // A peer that talks far more than any reply is not answering; it is not read to the end.

@@ -249,7 +249,7 @@ private slots:
     void projectorList()
     {
         ControllerRig rig; // its loopback interface
-        const QHostAddress range[2] = {QHostAddress("127.0.0.9"), QHostAddress()};
+        const QHostAddress range[2];
         PJSearchDlg list(SEARCH_APP_FLAG, QHostAddress("127.0.0.6"), AddressInput::ModeSingle, range);
         list.show();
         auto* table = child<QTableWidget>(&list, "tableWidgetPJList");
@@ -265,13 +265,6 @@ private slots:
         QVERIFY(!update->isEnabled());
         QCOMPARE(table->rowCount(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 5000);
-
-        // A typed address that does not answer: a grey row that cannot be chosen. (Typed
-        // addresses cannot be loopback ones; the typing is tested against the simulator.)
-        engine.searchAddresses(QHostAddress("127.0.0.2"), range[0], range[0], true);
-        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 3, 5000);
-        QCOMPARE(table->item(2, 1)->text() + ' ' + table->item(2, 2)->text(), QStringLiteral("127.0.0.9 Search Failed"));
-        QVERIFY(!(table->item(2, 0)->flags() & Qt::ItemIsEnabled));
 
         table->selectRow(0);
         emit table->itemClicked(table->item(0, 0));

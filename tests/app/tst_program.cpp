@@ -12,28 +12,18 @@
 #include <signal.h>
 #include <unistd.h>
 
-namespace {
-struct Home { // a user's folders, and the program copied where its user may run it
-    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/qr-program-XXXXXX")};
-    QString runtime = dir.filePath(QStringLiteral("runtime"));
-};
-} // namespace
-
 class TestProgram : public QObject {
     Q_OBJECT
     const passwd* m_nobody = nullptr;
-    Home m_home;
+    struct { // a user's folders, and the program copied where its user may run it
+        QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/qr-program-XXXXXX")};
+        QString runtime = dir.filePath(QStringLiteral("runtime"));
+    } m_home;
 
     void own(const QString& path) // as the user's own, private
     {
         QVERIFY(::chown(qPrintable(path), m_nobody->pw_uid, m_nobody->pw_gid) == 0);
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    }
-    void write(const QString& path, const QByteArray& text)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
     }
     std::unique_ptr<QProcess> start(const QStringList& args, const QString& runtime = {})
     {
@@ -74,14 +64,10 @@ private slots:
         // A checkout below a folder that others cannot enter is common; the copy is not.
         const QDir bin(qEnvironmentVariable("QR_BIN_DIR"));
         QVERIFY(QFile::copy(bin.filePath("QuillRelay"), m_home.dir.filePath("QuillRelay")));
-        for (const char* catalogue : {"en-US/QuillRelay.en-US.qm", "ja-JP/QuillRelay.ja-JP.qm"}) {
-            QDir().mkpath(QFileInfo(m_home.dir.filePath(catalogue)).path());
-            QFile::copy(bin.filePath(catalogue), m_home.dir.filePath(catalogue));
-        }
         QFile::setPermissions(m_home.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                      QFile::ReadOther | QFile::ExeOther);
-        QDir().mkpath(m_home.runtime);
-        QDir().mkpath(m_home.dir.filePath("config"));
+        QVERIFY(QDir().mkpath(m_home.runtime) && QDir().mkpath(m_home.dir.filePath("config")) &&
+                QDir().mkpath(m_home.dir.filePath("xdg/Lumoravista")));
         own(m_home.runtime);
         own(m_home.dir.filePath("config"));
     }
@@ -134,8 +120,10 @@ private slots:
     {
         NetnsProjector projector;
         QVERIFY(projector.start({"--pen-script", "none", "--command-port", "7143"}));
-        write(m_home.dir.filePath("xdg/Lumoravista/Quill Relay.conf"),
-              "[Settings]\nIpAddress=10.77.0.2\nPort=7143\nPenMode=1\nAdapter=pc0\n");
+        QFile preset(m_home.dir.filePath("xdg/Lumoravista/Quill Relay.conf"));
+        QVERIFY(preset.open(QIODevice::WriteOnly) &&
+                preset.write("[Settings]\nIpAddress=10.77.0.2\nPort=7143\nPenMode=1\nAdapter=pc0\n") > 0);
+        preset.close();
         // The earlier runs ended as sessions end, writing the user's own settings: gone.
         QFile::remove(m_home.dir.filePath("config/Lumoravista/Quill Relay.conf"));
         auto program = start({});

@@ -1,4 +1,4 @@
-// The XTest mouse device against a private X server (support/with-xvfb.sh): a pen's pixel
+// The XTest mouse device against a private X server (tools/with-xvfb.sh): a pen's pixel
 // is where the X pointer goes, wherever the primary screen lies on the desktop, and the pen
 // presses and releases button 1. The server is asked through a connection of the test's own.
 #include "engine/injection/mousedevice_xtest.h"
@@ -32,7 +32,7 @@ private slots:
     void initTestCase()
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("no DISPLAY: this test runs under tests/support/with-xvfb.sh (ctest -R xtest)");
+            QSKIP("no DISPLAY: this test runs under tools/with-xvfb.sh (ctest -R xtest)");
         QVERIFY(m_display = XOpenDisplay(nullptr));
     }
     void cleanupTestCase() { m_display&& XCloseDisplay(m_display); }

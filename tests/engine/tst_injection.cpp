@@ -231,17 +231,6 @@ private slots:
         QPoint point = pen;
         QCOMPARE(PenDispatch::mapPenToScreen(point, screen) ? point : QPoint(-1, -1), pixel);
     }
-
-    // Absolute mouse input is in 0..65535 of the primary screen, from its own corner.
-    void mouseCoordinatesAreNormalisedOnThePrimaryScreen()
-    {
-        Rig rig;
-        rig.screen = QRect(1920, 0, 1920, 1080);
-        rig.run("mouse; down 1 640 400");
-        const InputRecord move = rig.devices->log->mouseInputs.value(0);
-        QCOMPARE(move.mi.dx, 32767);
-        QCOMPARE(move.mi.dy, 32767);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestInjection)

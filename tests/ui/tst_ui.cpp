@@ -97,8 +97,8 @@ private slots:
         controller.run();
         QTRY_COMPARE(image(tray.icon().icon(), 24), image(QrIcons::tray(true), 24));
         // The hand-drawn small and double-density images reach the tray too.
-        QVERIFY(tray.icon().icon().availableSizes().contains(QSize(16, 16)));
-        QVERIFY(tray.icon().icon().availableSizes().contains(QSize(48, 48)));
+        const QList<QSize> sizes = tray.icon().icon().availableSizes();
+        QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(48, 48)));
 
         QCOMPARE(enabledItems(tray.menu()), QStringLiteral("1111111"));
         const QList<QAction*> items = tray.menu().actions();

@@ -91,7 +91,10 @@ bool PenDispatch::checkLostUpOfActiveInjector()
 
 void PenDispatch::penStatus(int id, int button, int posx, int posy)
 {
-    lostEventTimer.stop();
+    // The watchdog's 90 ms count from this event. Rather than restarting its timer for each
+    // of up to ten records a datagram (a timer registration each time), the timer runs on
+    // and, when it fires early, waits out the rest.
+    m_lastEventMs = m_clock->nowMs();
     // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
     // second pen whose up event was lost would stay pressed until the first one stops, so
     // each event also releases the pens that have been silent for the lost-up time.
@@ -130,7 +133,8 @@ void PenDispatch::penStatus(int id, int button, int posx, int posy)
             break;
         }
     }
-    lostEventTimer.start();
+    if (!lostEventTimer.isActive())
+        lostEventTimer.start(int(LOST_UP_TIMEOUT_MS));
 }
 
 void PenDispatch::flushDevices()
@@ -141,12 +145,17 @@ void PenDispatch::flushDevices()
 
 void PenDispatch::chkLostUpEventsProc()
 {
+    const qint64 quiet = m_clock->nowMs() - m_lastEventMs;
+    if (quiet < LOST_UP_TIMEOUT_MS) {
+        lostEventTimer.start(int(LOST_UP_TIMEOUT_MS - quiet));
+        return;
+    }
     lostEventTimer.stop();
     // A timer may fire a little before the clock says the lost-up time has passed (Windows
     // timers count in coarser ticks than the steady clock): a pen still held then is looked
     // at again, instead of staying pressed until the next datagram.
     if (checkLostUpOfActiveInjector())
-        lostEventTimer.start();
+        lostEventTimer.start(int(LOST_UP_TIMEOUT_MS));
     flushDevices();
 }
 

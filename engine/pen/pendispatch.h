@@ -62,6 +62,7 @@ private:
 
     std::shared_ptr<InjectionBackend> m_backend;
     std::shared_ptr<MonotonicClock> m_clock;
+    qint64 m_lastEventMs = 0; // when the last pen event came, on m_clock
     ScreenGeometry m_screen;
     SendMouseEvent m_mouse;
     TouchInjection* m_touch = nullptr;

@@ -20,6 +20,16 @@ void fillTouchRecord(PointerTouchInfo& record, std::uint32_t pointerId, std::uin
     record.pressure = ContactPressure;
 }
 
+bool holdsTouchContact(const PointerTouchInfo& record, std::uint32_t pointerId, std::uint32_t flags,
+                       std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy)
+{
+    const PointerInfo& info = record.pointerInfo;
+    return info.pointerId == pointerId && info.pointerFlags == flags &&
+           info.ptPixelLocation.x == x && info.ptPixelLocation.y == y &&
+           record.rcContact.left == cx - ContactHalfSize &&
+           record.rcContact.top == cy - ContactHalfSize;
+}
+
 InputRecord makeMouseRecord(std::int32_t dx, std::int32_t dy, std::uint32_t flags)
 {
     InputRecord record;

@@ -118,6 +118,10 @@ static_assert(offsetof(PointerTouchInfo, touchFlags) == (sizeof(void*) == 8 ? 96
 // and pressure 32000.
 void fillTouchRecord(PointerTouchInfo& record, std::uint32_t pointerId, std::uint32_t flags,
                      std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy);
+// Whether `record`, filled by fillTouchRecord before, holds exactly this contact (the
+// fields fillTouchRecord sets to constants are not compared).
+bool holdsTouchContact(const PointerTouchInfo& record, std::uint32_t pointerId, std::uint32_t flags,
+                       std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy);
 
 // One mouse input record with the system's own time stamp and no extra information.
 InputRecord makeMouseRecord(std::int32_t dx, std::int32_t dy, std::uint32_t flags);

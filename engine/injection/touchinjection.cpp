@@ -52,10 +52,16 @@ bool TouchInjection::InjectContacts()
     if (!usable())
         return false;
     const quint32 count = quint32(contacts.size());
+    // A frame usually changes one contact of the last: the records of the others are still
+    // in the array as that frame left them, and only those that differ are written again.
+    // (The array starts zeroed, which no live contact matches: its flags are never 0.)
     quint32 i = 0;
     for (const auto& [id, contact] : contacts) {
-        fillTouchRecord((*contactArray)[i], id, contact.flags, contact.x, contact.y, contact.cx,
-                        contact.cy);
+        PointerTouchInfo& record = (*contactArray)[i];
+        if (!holdsTouchContact(record, id, contact.flags, contact.x, contact.y, contact.cx,
+                               contact.cy))
+            fillTouchRecord(record, id, contact.flags, contact.x, contact.y, contact.cx,
+                            contact.cy);
         ++i;
     }
     if (count == 0)

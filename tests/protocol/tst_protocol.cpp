@@ -63,7 +63,7 @@ private slots:
         const int on = int(PenCommand::On);
         QTest::newRow("on") << on << "10.77.0.1" << "8330" << hex("03CE0000070001004D0A8A20DA");
         QTest::newRow("on, address reversed")
-            << on << "192.168.1.1" << "8330" << hex("03CE000007000101A8C08A20EC");
+            << on << "192.0.2.1" << "8330" << hex("03CE00000700010200C08A2045");
         QTest::newRow("on, port low byte first")
             << on << "10.77.0.1" << "258" << hex("03CE0000070001004D0A020133");
         QTest::newRow("off") << int(PenCommand::Off) << "" << "0" << hex("03CE00000101D3");

@@ -9,7 +9,8 @@ constexpr int PEN_SPACE_HEIGHT = 800;
 
 PenDispatch::PenDispatch(std::shared_ptr<InjectionBackend> backend,
                          std::shared_ptr<MonotonicClock> clock, QObject* parent)
-    : QObject(parent), m_backend(std::move(backend)), m_clock(std::move(clock)),
+    : QObject(parent), m_backend(std::move(backend)),
+      m_clock(std::make_shared<HeldClock>(std::move(clock))),
       // The injectors read the screen through this object, so a geometry set later for
       // tests reaches them too.
       m_screen(&primaryScreenPixels),
@@ -94,6 +95,7 @@ void PenDispatch::penStatus(int id, int button, int posx, int posy)
     // The watchdog's 90 ms count from this event. Rather than restarting its timer for each
     // of up to ten records a datagram (a timer registration each time), the timer runs on
     // and, when it fires early, waits out the rest.
+    m_clock->hold();
     m_lastEventMs = m_clock->nowMs();
     // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
     // second pen whose up event was lost would stay pressed until the first one stops, so
@@ -141,10 +143,12 @@ void PenDispatch::flushDevices()
 {
     // Only the mouse device holds input back; the touch device writes each frame at once.
     m_mouse.flush();
+    m_clock->release();
 }
 
 void PenDispatch::chkLostUpEventsProc()
 {
+    m_clock->release(); // the watchdog runs between datagrams
     const qint64 quiet = m_clock->nowMs() - m_lastEventMs;
     if (quiet < LOST_UP_TIMEOUT_MS) {
         lostEventTimer.start(int(LOST_UP_TIMEOUT_MS - quiet));

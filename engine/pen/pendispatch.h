@@ -51,7 +51,8 @@ public:
 
 public slots:
     void penStatus(int id, int button, int posx, int posy);
-    // After the last event of a datagram: what the devices hold back goes to the system.
+    // After the last event of a datagram: what the devices hold back goes to the system,
+    // and the next record reads the clock again.
     void flushDevices();
     void chkLostUpEventsProc();
     void stopLostEventTimer();
@@ -61,7 +62,8 @@ private:
     bool checkLostUpOfActiveInjector();
 
     std::shared_ptr<InjectionBackend> m_backend;
-    std::shared_ptr<MonotonicClock> m_clock;
+    // Held from a datagram's first record to flushDevices(), after its last.
+    std::shared_ptr<HeldClock> m_clock;
     qint64 m_lastEventMs = 0; // when the last pen event came, on m_clock
     ScreenGeometry m_screen;
     SendMouseEvent m_mouse;

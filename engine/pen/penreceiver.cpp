@@ -59,20 +59,25 @@ void PenReceiver::close()
 
 void PenReceiver::UdpReadyRead()
 {
+    // readyRead says a datagram is waiting: it is read at once, and the socket is asked
+    // whether another one follows only once this one has been handled, which keeps that
+    // question (a system call) off the pen's latency.
     // The handler may close the socket (a pen event cannot, but the event loop of a nested
     // wait can run from it), so the socket is looked up again for every datagram.
     // Each datagram is read into the one buffer with its sender, without a copy of its own;
     // the socket does not emit readyRead again while this runs, so the buffer stays as it
     // is until the datagram has been handled.
+    if (!m_socket)
+        return;
     QHostAddress sender;
-    while (m_socket && m_socket->hasPendingDatagrams()) {
+    do {
         const qint64 size = m_socket->readDatagram(m_datagram.get(), DatagramBufferBytes, &sender);
         if (size < 0)
             break;
         const int records = handleDatagram(QByteArrayView(m_datagram.get(), size), sender);
         if (m_latency && m_socket)
             m_latency->handled(m_socket->socketDescriptor(), records);
-    }
+    } while (m_socket && m_socket->hasPendingDatagrams());
 }
 
 int PenReceiver::handleDatagram(QByteArrayView data, const QHostAddress& sender)

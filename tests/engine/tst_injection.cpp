@@ -86,8 +86,10 @@ struct Rig {
         for (const QString& step : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QStringList f = step.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             const auto n = [&](int i) { return f.value(i).toInt(); };
-            if (buttons.contains(f[0]))
+            if (buttons.contains(f[0])) { // a datagram of one record
                 pens.penStatus(n(1), buttons[f[0]], n(2), n(3));
+                pens.flushDevices();
+            }
             else if (f[0] == QLatin1String("wait"))
                 clock->advance(n(1));
             else if (f[0] == QLatin1String("lost"))

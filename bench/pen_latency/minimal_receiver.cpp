@@ -253,7 +253,10 @@ int main(int argc, char* argv[])
     std::FILE* log = std::fopen(logPath.c_str(), "we");
     if (!log)
         fail("cannot write " + logPath);
-    std::setvbuf(log, nullptr, _IOFBF, 1 << 20);
+    // Held in memory until the end, as the program's log is (with a null buffer the C
+    // library would take the file's block size and write every few seconds).
+    static char logBuffer[1 << 20];
+    std::setvbuf(log, logBuffer, _IOFBF, sizeof logBuffer);
 
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int on = 1;

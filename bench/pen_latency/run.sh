@@ -97,7 +97,7 @@ wait_for_exit() {
 # One receiver against the simulator, inside the computer namespace.
 if [ "$mode" = inside ]; then
     : "${QR_PROJECTOR_LOG:?}" "${PL_RECEIVER:?}" "${PL_DEVICE:?}" "${PL_LOG:?}"
-    : "${PL_SECONDS:?}" "${PL_WORK:?}"
+    : "${PL_SECONDS:?}" "${PL_STREAM_SECONDS:?}" "${PL_WORK:?}"
     pid=""
     xvfb=""
     tray=""
@@ -146,7 +146,16 @@ if [ "$mode" = inside ]; then
         pid=$!
     fi
     # The program starts in seconds (tens of seconds in the emulated VM), then sends pen-on.
-    if ! wait_for_line "$QR_PROJECTOR_LOG" '^pen-done' $((PL_SECONDS + 240)); then
+    # The simulator writes a line per datagram, and a follower of its log would wake with
+    # each one, right when the receiver should run: nothing follows the log while the stream
+    # lasts, the script sleeps through it.
+    if ! wait_for_line "$QR_PROJECTOR_LOG" '^pen-start' 240; then
+        log "$PL_RECEIVER: the simulator was not asked for pen states; receiver output:"
+        cat "$PL_WORK/receiver.out" >&2
+        exit 1
+    fi
+    sleep "$PL_STREAM_SECONDS"
+    if ! wait_for_line "$QR_PROJECTOR_LOG" '^pen-done' $((PL_SECONDS + 60)); then
         log "$PL_RECEIVER: the simulator did not finish; receiver output:"
         cat "$PL_WORK/receiver.out" >&2
         exit 1
@@ -230,6 +239,7 @@ if [ "$mode" = cases ]; then
                 before=$(load)
                 PL_RECEIVER=$receiver PL_DEVICE=$device PL_LOG=$work/latency.log \
                     PL_SECONDS=$seconds PL_WORK=$work \
+                    PL_STREAM_SECONDS=$(((delay + 999) / 1000 + seconds + warmup_seconds)) \
                     "$root/tools/netns-pair.sh" --name "lat-$receiver" \
                     --projector "$bin/projector-sim --projector 10.77.0.2 --pen-script $script --pen-loop --pen-rate $rate --pen-limit $limit --pen-delay $delay --ready-file @READY@" \
                     -- "$self" --inside --build "$build" >"$work/run.out" 2>&1 ||

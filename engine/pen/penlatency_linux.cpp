@@ -25,10 +25,14 @@ qint64 nanoseconds(const timespec& t)
 // kernel would no longer keep the stamp for SIOCGSTAMPNS.)
 class LinuxPenLatencyLog final : public PenLatencyLog {
 public:
-    explicit LinuxPenLatencyLog(std::FILE* file) : m_file(file)
+    explicit LinuxPenLatencyLog(std::FILE* file)
+        : m_file(file), m_buffer(std::make_unique<char[]>(BufferBytes))
     {
-        // Lines stay in memory until the socket closes: no file write between datagrams.
-        std::setvbuf(m_file, nullptr, _IOFBF, 1 << 20);
+        // Lines stay in memory until the socket closes (a megabyte holds minutes of them):
+        // no file write between datagrams. The buffer is ours: without one, the C library
+        // takes the file's block size, and on a shared folder a write of that every few
+        // seconds stalls the pen path for tens of milliseconds.
+        std::setvbuf(m_file, m_buffer.get(), _IOFBF, BufferBytes);
     }
     ~LinuxPenLatencyLog() override { std::fclose(m_file); }
     Q_DISABLE_COPY_MOVE(LinuxPenLatencyLog)
@@ -54,7 +58,9 @@ public:
     void flush() override { std::fflush(m_file); }
 
 private:
+    static constexpr size_t BufferBytes = 1 << 20;
     std::FILE* m_file;
+    std::unique_ptr<char[]> m_buffer; // outlives the file: the destructor closes it first
 };
 
 } // namespace

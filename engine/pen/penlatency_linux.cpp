@@ -30,8 +30,7 @@ public:
     {
         // Lines stay in memory until the socket closes (a megabyte holds minutes of them):
         // no file write between datagrams. The buffer is ours: without one, the C library
-        // takes the file's block size, and on a shared folder a write of that every few
-        // seconds stalls the pen path for tens of milliseconds.
+        // ignores the size and takes the file's block size, a write every few seconds.
         std::setvbuf(m_file, m_buffer.get(), _IOFBF, BufferBytes);
     }
     ~LinuxPenLatencyLog() override { std::fclose(m_file); }

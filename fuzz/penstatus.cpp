@@ -32,11 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pens.createTouchInjector();
     while (in.pos < in.size) {
         const int operation = in.u8() % 3;
-        if (operation == 0)
+        if (operation == 0) {
             processPenStatusDatagram(in.bytes(in.u8()), [&](const PenEvent& e) {
                 pens.penStatus(e.id, e.button, e.posx, e.posy);
             });
-        else if (operation == 1)
+            pens.flushDevices();
+        } else if (operation == 1)
             clock->advance(in.u8());
         else
             pens.chkLostUpEventsProc();

@@ -12,10 +12,10 @@ PenDispatch::PenDispatch(std::shared_ptr<InjectionBackend> backend,
     : QObject(parent), m_backend(std::move(backend)),
       m_clock(std::make_shared<HeldClock>(std::move(clock))),
       // The injectors read the screen through this object, so a geometry set later for
-      // tests reaches them too.
+      // tests reaches them too, and the records of a datagram share one reading.
       m_screen(&primaryScreenPixels),
-      m_mouse(m_backend->createMouseDevice([this] { return m_screen(); }), m_clock,
-              [this] { return m_screen(); })
+      m_mouse(m_backend->createMouseDevice([this] { return screenPixels(); }), m_clock,
+              [this] { return screenPixels(); })
 {
     lostEventTimer.setTimerType(Qt::PreciseTimer);
     lostEventTimer.setInterval(int(LOST_UP_TIMEOUT_MS));
@@ -33,7 +33,7 @@ PenDispatch::~PenDispatch()
 bool PenDispatch::createTouchInjector()
 {
     if (!m_touch) {
-        m_touch = new TouchInjection(m_backend->createTouchDevice([this] { return m_screen(); }),
+        m_touch = new TouchInjection(m_backend->createTouchDevice([this] { return screenPixels(); }),
                                      m_clock);
         m_touch->Initialize();
     }
@@ -49,6 +49,26 @@ void PenDispatch::destroyTouchInjector()
 void PenDispatch::setScreenGeometry(ScreenGeometry screen)
 {
     m_screen = screen ? std::move(screen) : ScreenGeometry(&primaryScreenPixels);
+    m_datagramScreen.reset();
+}
+
+QRect PenDispatch::screenPixels()
+{
+    return m_datagramScreen ? *m_datagramScreen : m_screen();
+}
+
+void PenDispatch::beginDatagram()
+{
+    if (m_datagramScreen)
+        return;
+    m_clock->hold();
+    m_datagramScreen = m_screen();
+}
+
+void PenDispatch::endDatagram()
+{
+    m_clock->release();
+    m_datagramScreen.reset();
 }
 
 bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
@@ -95,7 +115,7 @@ void PenDispatch::penStatus(int id, int button, int posx, int posy)
     // The watchdog's 90 ms count from this event. Rather than restarting its timer for each
     // of up to ten records a datagram (a timer registration each time), the timer runs on
     // and, when it fires early, waits out the rest.
-    m_clock->hold();
+    beginDatagram();
     m_lastEventMs = m_clock->nowMs();
     // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
     // second pen whose up event was lost would stay pressed until the first one stops, so
@@ -103,7 +123,7 @@ void PenDispatch::penStatus(int id, int button, int posx, int posy)
     checkLostUpOfActiveInjector();
 
     QPoint point(posx, posy);
-    if (!mapPenToScreen(point, m_screen())) {
+    if (!mapPenToScreen(point, screenPixels())) {
         qCDebug(lcPen, "penStatus[id=%d, button=%d, posx=%d, posy=%d(Out of Range!)]", id, button,
                 posx, posy);
     } else if (m_penMode != PenMode::Touch) {
@@ -143,12 +163,12 @@ void PenDispatch::flushDevices()
 {
     // Only the mouse device holds input back; the touch device writes each frame at once.
     m_mouse.flush();
-    m_clock->release();
+    endDatagram();
 }
 
 void PenDispatch::chkLostUpEventsProc()
 {
-    m_clock->release(); // the watchdog runs between datagrams
+    endDatagram(); // the watchdog runs between datagrams
     const qint64 quiet = m_clock->nowMs() - m_lastEventMs;
     if (quiet < LOST_UP_TIMEOUT_MS) {
         lostEventTimer.start(int(LOST_UP_TIMEOUT_MS - quiet));

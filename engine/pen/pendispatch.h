@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 // Pen event dispatch: maps each pen event from the projector's 1280 x 800 pen space to a
 // pixel of the primary screen and hands it to the touch or the mouse injector, by the pen
@@ -38,7 +39,8 @@ public:
     bool touchInjectionAvailable() const { return m_backend->touchInjectionAvailable(); }
     InjectionBackend& backend() const { return *m_backend; }
 
-    // Where the primary screen is, in device pixels on the desktop; read for every event.
+    // Where the primary screen is, in device pixels on the desktop; read once for each
+    // datagram, so a screen that changes between datagrams is followed.
     void setScreenGeometry(ScreenGeometry screen);
     const ScreenGeometry& screenGeometry() const { return m_screen; }
 
@@ -52,7 +54,7 @@ public:
 public slots:
     void penStatus(int id, int button, int posx, int posy);
     // After the last event of a datagram: what the devices hold back goes to the system,
-    // and the next record reads the clock again.
+    // and the next record reads the clock and the screen again.
     void flushDevices();
     void chkLostUpEventsProc();
     void stopLostEventTimer();
@@ -60,12 +62,18 @@ public slots:
 private:
     // True while the injector still holds a pen.
     bool checkLostUpOfActiveInjector();
+    // The records of one datagram arrived together: from its first record to
+    // flushDevices() after its last they share one reading of the clock and of the screen.
+    // The screen is a few lookups in the toolkit, three times a record on the mouse path.
+    void beginDatagram();
+    void endDatagram();
+    QRect screenPixels();
 
     std::shared_ptr<InjectionBackend> m_backend;
-    // Held from a datagram's first record to flushDevices(), after its last.
     std::shared_ptr<HeldClock> m_clock;
     qint64 m_lastEventMs = 0; // when the last pen event came, on m_clock
     ScreenGeometry m_screen;
+    std::optional<QRect> m_datagramScreen; // set while a datagram is handled
     SendMouseEvent m_mouse;
     TouchInjection* m_touch = nullptr;
     PenMode m_penMode = PenMode::Touch;

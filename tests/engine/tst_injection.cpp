@@ -79,7 +79,8 @@ struct Rig {
 
     Rig() { pens.setScreenGeometry([this] { return screen; }); }
     // "down|move|up|press3 ID X Y" (buttons 1, 2, 0, 3), "wait MS", "lost" (the watchdog),
-    // "mouse", "touch" (the pen mode), "reject N" (the touch frame N frames from now).
+    // "mouse", "touch" (the pen mode), "reject N" (the touch frame N frames from now),
+    // "screen W H" (the primary screen's size from now on).
     void run(const QString& script)
     {
         static const QMap<QString, int> buttons{{"down", 1}, {"move", 2}, {"up", 0}, {"press3", 3}};
@@ -96,6 +97,8 @@ struct Rig {
                 pens.chkLostUpEventsProc();
             else if (f[0] == QLatin1String("reject"))
                 devices->log->rejectTouchFrame = n(1);
+            else if (f[0] == QLatin1String("screen"))
+                screen = QRect(0, 0, n(1), n(2));
             else
                 pens.setPenMode(f[0] == QLatin1String("mouse") ? PenMode::Mouse : PenMode::Touch);
         }
@@ -151,6 +154,8 @@ private slots:
             << "mouse" << "move 4 9 9" << QStringList{"move 9,9", "down"};
         QTest::newRow("mouse: 90 ms without a record, released")
             << "mouse; " + down1 << "wait 89; lost; wait 1; lost" << QStringList{"up"};
+        QTest::newRow("mouse: a new screen size holds from the next datagram")
+            << "mouse; down 1 100 100" << "screen 1920 1080; move 1 100 100" << QStringList{"move 142,84"};
         QTest::newRow("dispatch: other buttons and positions off the screen do nothing")
             << "" << "press3 1 10 10; down 1 1280 0; down 1 -1 5; mouse; down 1 5 800" << QStringList();
         QTest::newRow("dispatch: a pen keeps to the mode of each event")

@@ -7,8 +7,8 @@
 # For each path and load, the projector simulator sends pen datagrams from the projector
 # namespace of a private namespace pair (tools/netns-pair.sh) at 200 datagrams a second to
 # the program, and in a run of its own to pen-latency-minimal (receive, check, map, inject,
-# nothing else), the two taking turns for --rounds rounds (default 3) of --seconds seconds
-# (default 10). Both log, per datagram, the kernel's receive time and the time the device
+# nothing else), the two taking turns for --rounds rounds (default 6) of --seconds seconds
+# (default 5). Both log, per datagram, the kernel's receive time and the time the device
 # call for its last record returned (the program with QUILLRELAY_PEN_LATENCY_LOG). Printed,
 # over all rounds: p50, p99 and maximum of that difference over the datagrams that held
 # records, and the records the projector sent that never reached a device call (lost), then
@@ -31,8 +31,12 @@ self=$here/$(basename "$0")
 root=$(cd "$here/../.." && pwd)
 build=$root/build
 path=all
-seconds=10
-rounds=3
+# Many short turns rather than a few long ones: the machine's speed drifts within tens of
+# seconds (two runs back to back can differ by a factor of 1.7 in every part of the path,
+# the kernel's wake-up included), and the pooled figures only cancel that out when both
+# receivers take many turns.
+seconds=5
+rounds=6
 out=""
 mode=outer
 device=""

@@ -112,10 +112,10 @@ bool PenDispatch::checkLostUpOfActiveInjector()
 
 void PenDispatch::penStatus(int id, int button, int posx, int posy)
 {
+    beginDatagram();
     // The watchdog's 90 ms count from this event. Rather than restarting its timer for each
     // of up to ten records a datagram (a timer registration each time), the timer runs on
     // and, when it fires early, waits out the rest.
-    beginDatagram();
     m_lastEventMs = m_clock->nowMs();
     // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
     // second pen whose up event was lost would stay pressed until the first one stops, so

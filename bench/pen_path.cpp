@@ -1,10 +1,9 @@
-// Cost of one pen-status record from the datagram to the device: the record checks, the
-// decoding, the mapping to the screen, the dispatch, the injector's frame and the flush
-// after each datagram, into devices that accept everything and keep nothing. The datagrams
-// hold one record per active pen, as the projector sends them; "per_record" is the time
-// per record.
-#include "engine/pen/pendispatch.h"
-#include "protocol/penstatusrecord.h"
+// Cost of one pen-status record from the datagram to the device: the sender check, the
+// record checks, the decoding, the mapping to the screen, the dispatch, the injector's
+// frame, the Windows devices' records and the flush after each datagram, into devices that
+// keep nothing. The pen path is built as the program builds it. The datagrams hold one
+// record per active pen, as the projector sends them; "per_record" is the time per record.
+#include "engine/pen/penpath.h"
 #include "support/manualclock.h"
 #include "support/recordinginjection.h"
 
@@ -28,20 +27,14 @@ QByteArray datagram(int pens, int step, int button)
 void penPath(benchmark::State& state, PenMode mode)
 {
     const int pens = int(state.range(0));
+    const QHostAddress projector(QHostAddress::LocalHost);
     auto clock = std::make_shared<ManualClock>(); // pens never age: no lost-up in the loop
-    PenDispatch dispatch(std::make_shared<NullInjectionBackend>(), clock);
-    dispatch.setScreenGeometry([] { return QRect(0, 0, 1920, 1080); });
-    dispatch.setPenMode(mode);
-    dispatch.createTouchInjector();
-    const auto onEvent = [&dispatch](const PenEvent& e) {
-        dispatch.penStatus(e.id, e.button, e.posx, e.posy);
-    };
-    // As the receiver does: the devices are flushed after each datagram.
-    const auto handle = [&](const QByteArray& d) {
-        const int records = processPenStatusDatagram(d, onEvent);
-        dispatch.flushDevices();
-        return records;
-    };
+    PenPath path(std::make_shared<NullInjectionBackend>(), clock);
+    path.receiver.acceptFrom(projector);
+    path.dispatch.setTarget(QRect(0, 0, 1920, 1080));
+    path.dispatch.setPenMode(mode);
+    path.dispatch.startInjecting();
+    const auto handle = [&](const QByteArray& d) { return path.receiver.handleDatagram(d, projector); };
     handle(datagram(pens, 0, 1)); // every pen down
 
     QList<QByteArray> moves;
@@ -52,7 +45,7 @@ void penPath(benchmark::State& state, PenMode mode)
         benchmark::DoNotOptimize(handle(moves[step]));
         step = (step + 1) & 63;
     }
-    dispatch.stopLostEventTimer();
+    path.dispatch.stopLostEventTimer();
     state.SetItemsProcessed(state.iterations() * pens);
     state.counters["per_record"] =
         benchmark::Counter(double(state.iterations() * pens),

@@ -3,6 +3,8 @@
 #include "core/logging.h"
 #include "engine/search/niclist.h"
 
+#include <QGuiApplication>
+
 namespace {
 // The message that reports a command's result.
 Inkbridge::Message messageForResult(PenCommand cmdid, CommandResult result)
@@ -31,10 +33,15 @@ Inkbridge::Services Inkbridge::platformServices()
 
 Inkbridge::Inkbridge(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_pens(m_services.injection, m_services.clock),
-      m_receiver([this](const PenEvent& e) { m_pens.penStatus(e.id, e.button, e.posx, e.posy); },
-                 [this] { m_pens.flushDevices(); })
+      m_pen(m_services.injection, m_services.clock)
 {
+    // The pens land on the primary screen, wherever it is now.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        m_screen = std::make_unique<PrimaryScreenTracker>();
+        connect(m_screen.get(), &PrimaryScreenTracker::pixelsChanged, &m_pen.dispatch,
+                &PenDispatch::setTarget);
+        m_pen.dispatch.setTarget(m_screen->pixels());
+    }
     qRegisterMetaType<CPenControl>();
     // Queued, so that a command always runs after the slot that asked for it has returned,
     // and its result is handled after the command's own slot has returned.
@@ -50,8 +57,7 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
 Inkbridge::~Inkbridge()
 {
     // No command goes to the projector from here: Exit has sent the pen-off already.
-    m_pens.stopLostEventTimer();
-    m_receiver.close();
+    m_pen.receiver.close();
 }
 
 void Inkbridge::run()
@@ -126,7 +132,7 @@ void Inkbridge::PenCtlProc(const CPenControl& cmd)
 {
     const CommandOutcome outcome = m_services.commands->run(cmd, m_abortRequested);
     if (outcome.result == CommandResult::Ok && cmd.cmdid == PenCommand::On)
-        m_receiver.acceptFrom(outcome.projector);
+        m_pen.receiver.acceptFrom(outcome.projector);
     emit pencmddone(cmd.cmdid, outcome.result);
     m_abortRequested = false;
 }
@@ -135,9 +141,9 @@ void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
 {
     m_pendingCommand.reset();
     if (cmdid == PenCommand::On && result == CommandResult::Ok) {
-        if (m_receiver.listen(m_services.penPort)) {
+        if (m_pen.receiver.listen(m_services.penPort)) {
             setConnected(true);
-            m_pens.createTouchInjector();
+            m_pen.dispatch.startInjecting();
             showMessage(MsgConnected);
         } else {
             // Nothing could ever arrive: say so instead of showing "connected".
@@ -149,9 +155,8 @@ void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
         setConnected(false);
         showMessage(messageForResult(cmdid, result));
         if (cmdid == PenCommand::Off && result == CommandResult::Ok) {
-            m_pens.stopLostEventTimer();
-            m_receiver.close();
-            m_pens.destroyTouchInjector();
+            m_pen.receiver.close();
+            m_pen.dispatch.stopInjecting();
         }
     }
     if (m_state == State::Commanding)
@@ -216,7 +221,7 @@ void Inkbridge::endDialog()
 
 void Inkbridge::setPenMode(PenMode mode)
 {
-    m_pens.setPenMode(mode);
+    m_pen.dispatch.setPenMode(mode);
     m_settings.penMode = mode;
 }
 

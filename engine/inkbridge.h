@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/injection/screengeometry.h"
 #include "engine/link/pencommandrunner.h"
-#include "engine/pen/pendispatch.h"
-#include "engine/pen/penreceiver.h"
+#include "engine/pen/penpath.h"
 #include "engine/settings/connectionsettings.h"
 #include "protocol/pencommand.h"
 
@@ -79,18 +79,18 @@ public:
     State state() const { return m_state; }
     bool isBusy() const { return m_state != State::Idle; }
     bool isConnected() const { return m_connected; }
-    PenMode penMode() const { return m_pens.penMode(); }
+    PenMode penMode() const { return m_pen.dispatch.penMode(); }
     // Used from the next pen event on; stored at Exit.
     void setPenMode(PenMode mode);
-    bool touchInjectionAvailable() const { return m_pens.touchInjectionAvailable(); }
+    bool touchInjectionAvailable() const { return m_pen.dispatch.touchInjectionAvailable(); }
     // The working copy of the settings, with the pen mode in use.
     const ConnectionSettings& settings() const { return m_settings; }
     // The settings name a target and an interface that has an IPv4 address.
     bool checkConnectionTarget() const;
     QHostAddress adapterLocalAddress() const;
 
-    PenDispatch& pens() { return m_pens; }
-    PenReceiver& receiver() { return m_receiver; }
+    PenDispatch& pens() { return m_pen.dispatch; }
+    PenReceiver& receiver() { return m_pen.receiver; }
 
 signals:
     void execConnect();
@@ -116,8 +116,8 @@ private:
     void showMessage(Message number);
 
     Services m_services;
-    PenDispatch m_pens; // mouse injector, touch injector, lost-event timer, pen mode
-    PenReceiver m_receiver;
+    PenPath m_pen; // socket, dispatch, the pen mode's injector and device, lost-event timer
+    std::unique_ptr<PrimaryScreenTracker> m_screen; // where the pens land, with a screen
     ConnectionSettings m_settings; // working copy: written back at Exit only
     State m_state = State::Idle;
     bool m_connected = false;

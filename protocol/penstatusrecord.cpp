@@ -69,20 +69,17 @@ QString penStatusDebugLine(QByteArrayView record)
     return QStringLiteral("UdpRead: ") + bytes.join(QLatin1Char(' '));
 }
 
-int processPenStatusDatagram(QByteArrayView datagram,
-                             const std::function<void(const PenEvent&)>& onEvent)
+int decodePenStatusDatagram(QByteArrayView datagram, std::vector<PenEvent>& events)
 {
-    int valid = 0;
+    events.clear();
     for (qsizetype offset = 0; datagram.size() - offset >= PEN_STATUS_RECORD_SIZE;
          offset += PEN_STATUS_RECORD_SIZE) {
         const QByteArrayView record = datagram.sliced(offset, PEN_STATUS_RECORD_SIZE);
         qCDebug(lcPen).noquote() << penStatusDebugLine(record);
-        if (isPenStatusRecord(record)) {
-            ++valid;
-            onEvent(decodePenStatusRecord(record));
-        } else {
+        if (isPenStatusRecord(record))
+            events.push_back(decodePenStatusRecord(record));
+        else
             qCDebug(lcPen, " -->Data mismatch!");
-        }
     }
-    return valid;
+    return int(events.size());
 }

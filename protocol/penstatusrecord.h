@@ -3,7 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <functional>
+#include <vector>
 
 // UDP port on which the projector sends pen states, and which the pen-on command announces.
 inline constexpr quint16 PEN_STATUS_PORT = 8330;
@@ -40,8 +40,7 @@ PenEvent decodePenStatusRecord(QByteArrayView record);
 QString penStatusDebugLine(QByteArrayView record);
 
 // Walks the 13-byte records of one datagram in order, ignoring a shorter trailing piece.
-// For each record it writes the "UdpRead:" line, then hands a valid record to `onEvent`
-// or writes " -->Data mismatch!". A datagram shorter than one record yields nothing.
-// Returns the number of valid records.
-int processPenStatusDatagram(QByteArrayView datagram,
-                             const std::function<void(const PenEvent&)>& onEvent);
+// For each record it writes the "UdpRead:" line, then appends a valid record's event to
+// `events` (cleared first) or writes " -->Data mismatch!". A datagram shorter than one record
+// yields nothing. Returns the number of valid records.
+int decodePenStatusDatagram(QByteArrayView datagram, std::vector<PenEvent>& events);

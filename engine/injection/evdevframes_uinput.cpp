@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-using namespace injection;
-
 namespace evdev {
 
 TouchFrameEncoder::TouchFrameEncoder(const QRect& screen) : m_axes(screen.size()), m_screen(screen)
@@ -52,17 +50,22 @@ void TouchFrameEncoder::release(int slot, std::vector<Event>& out)
     m_slots[size_t(slot)] = Slot{};
 }
 
-bool TouchFrameEncoder::encode(std::uint32_t count, const PointerTouchInfo* records,
-                               std::vector<Event>& out)
+namespace {
+bool touches(const TouchPoint& point)
+{
+    return point.state == TouchState::Down || point.state == TouchState::Drag;
+}
+} // namespace
+
+bool TouchFrameEncoder::encode(std::span<const TouchPoint> frame, std::vector<Event>& out)
 {
     // Refuse a frame that needs more slots than exist before touching any state.
     int freeSlots = 0;
     for (const Slot& slot : m_slots)
         freeSlots += slot.used ? 0 : 1;
     int needed = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const PointerInfo& p = records[i].pointerInfo;
-        if ((p.pointerFlags & PointerFlagInContact) && slotOf(p.pointerId) < 0)
+    for (const TouchPoint& p : frame) {
+        if (touches(p) && slotOf(p.id) < 0)
             ++needed;
     }
     if (needed > freeSlots)
@@ -72,27 +75,24 @@ bool TouchFrameEncoder::encode(std::uint32_t count, const PointerTouchInfo* reco
     const std::int32_t maxY = std::max(m_axes.height() - 1, 0);
     std::array<bool, TOUCH_SLOTS> seen{};
 
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const PointerInfo& p = records[i].pointerInfo;
-        int slot = slotOf(p.pointerId);
-        if (!(p.pointerFlags & PointerFlagInContact)) {
+    for (const TouchPoint& p : frame) {
+        int slot = slotOf(p.id);
+        if (!touches(p)) {
             if (slot >= 0)
                 release(slot, out);
             continue;
         }
         const std::int32_t x = std::clamp(
-            toAxis(p.ptPixelLocation.x - m_screen.left(), m_screen.width(), m_axes.width()), 0,
-            maxX);
+            toAxis(p.position.x() - m_screen.left(), m_screen.width(), m_axes.width()), 0, maxX);
         const std::int32_t y = std::clamp(
-            toAxis(p.ptPixelLocation.y - m_screen.top(), m_screen.height(), m_axes.height()), 0,
-            maxY);
+            toAxis(p.position.y() - m_screen.top(), m_screen.height(), m_axes.height()), 0, maxY);
         if (slot < 0) {
             slot = 0;
             while (m_slots[size_t(slot)].used)
                 ++slot;
             Slot& s = m_slots[size_t(slot)];
             s.used = true;
-            s.pointerId = p.pointerId;
+            s.pointerId = p.id;
             s.trackingId = m_nextTrackingId;
             s.age = m_nextAge++;
             m_nextTrackingId = m_nextTrackingId == MAX_TRACKING_ID ? 0 : m_nextTrackingId + 1;
@@ -144,28 +144,25 @@ bool TouchFrameEncoder::encode(std::uint32_t count, const PointerTouchInfo* reco
     return true;
 }
 
-bool encodeMouseRecord(const InputRecord& record, std::vector<Event>& out)
+void encodeMouseStep(MouseStep step, QPoint pixel, const QRect& target, std::vector<Event>& out)
 {
-    constexpr std::uint32_t known =
-        MouseEventMove | MouseEventAbsolute | MouseEventLeftDown | MouseEventLeftUp;
-    const std::uint32_t flags = record.mi.dwFlags;
-    if (record.type != InputMouse || (flags & ~known) != 0)
-        return false;
-    const bool move = flags & MouseEventMove;
-    if (move && !(flags & MouseEventAbsolute))
-        return false;
-    if (move) {
-        const std::int32_t max = std::int32_t(MouseNormalisedMax);
-        out.push_back({EV_ABS, ABS_X, std::clamp(record.mi.dx, 0, max)});
-        out.push_back({EV_ABS, ABS_Y, std::clamp(record.mi.dy, 0, max)});
-    }
-    // SendInput handles the move before the buttons of the same record; so does this.
-    if (flags & MouseEventLeftDown)
+    switch (step) {
+    case MouseStep::Move:
+        out.push_back({EV_ABS, ABS_X,
+                       std::clamp(normaliseAbsolute(pixel.x() - target.left(), target.width()), 0,
+                                  65535)});
+        out.push_back({EV_ABS, ABS_Y,
+                       std::clamp(normaliseAbsolute(pixel.y() - target.top(), target.height()), 0,
+                                  65535)});
+        break;
+    case MouseStep::Press:
         out.push_back({EV_KEY, BTN_LEFT, 1});
-    if (flags & MouseEventLeftUp)
+        break;
+    case MouseStep::Release:
         out.push_back({EV_KEY, BTN_LEFT, 0});
+        break;
+    }
     out.push_back({EV_SYN, SYN_REPORT, 0});
-    return true;
 }
 
 } // namespace evdev

@@ -1,37 +1,38 @@
 #pragma once
 
-#include "engine/injection/injectionrecords.h"
+#include "engine/injection/injectiondevices.h"
 
 #include <QRect>
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
-// Translation of injected records into evdev events, apart from the uinput device so that
-// it can be checked without one.
+// Translation of the injectors' frames and steps into evdev events, apart from the uinput
+// device so that it can be checked without one.
 //
 // Touch frames become one report each of a multi-touch protocol B touchscreen:
-//   - a record with INCONTACT (touch down, drag) is a touching contact. A pointer id that
-//     does not touch yet takes the lowest free slot and a new tracking id; one that does
-//     reports its new position in its slot.
-//   - a record without INCONTACT (hover, lift, leave) ends the contact's tracking id if it
-//     had one. A touchscreen cannot show a finger in range that does not touch, so a hover
-//     frame changes nothing, and neither does the leave frame after a lift.
-//   - a pointer id that had a slot but is missing from a frame has gone (the injector drops
-//     a contact whose frame was rejected), so its tracking id ends too: no finger stays down
-//     on the screen for a contact the injector no longer knows.
+//   - a contact that touches (down, drag) is a touching contact. One that does not touch
+//     yet takes the lowest free slot and a new tracking id; one that does reports its new
+//     position in its slot.
+//   - a contact that does not touch (hover, lift, leave) ends its tracking id if it had
+//     one. A touchscreen cannot show a finger in range that does not touch, so a hover frame
+//     changes nothing, and neither does the leave frame after a lift.
+//   - a contact that had a slot but is missing from a frame has gone (the dispatch drops a
+//     pen whose frame was refused), so its tracking id ends too: no finger stays down on the
+//     screen for a pen the program no longer knows.
 //   - BTN_TOUCH goes to 1 with the first touching contact and to 0 only when the last one
 //     lifts; ABS_X/ABS_Y follow the oldest touching contact, as single-touch readers expect.
 //   - tracking ids count up across frames (wrapping within 0..65535), so a slot reused by
 //     the next contact never repeats the id of the contact before it.
-//   - every report ends in SYN_REPORT. Positions are pixels of the primary screen, clamped
-//     to it; the records hold desktop pixels, so the screen's top-left is subtracted. The
-//     axes keep the screen size the device was created with; should the screen change size
+//   - every report ends in SYN_REPORT. Positions are pixels of the target screen, clamped
+//     to it; frames hold desktop pixels, so the screen's top-left is subtracted. The axes
+//     keep the screen size the device was created with; should the screen change size
 //     later, positions are scaled into those axes, since a desktop stretches a touchscreen's
 //     whole range over its output whatever the range is.
-// Mouse records become ABS_X/ABS_Y (0..65535, the records' own normalised space) for
-// absolute moves and BTN_LEFT for the button, each record one report.
+// Mouse steps become ABS_X/ABS_Y (0..65535 over the target screen) for moves and BTN_LEFT
+// for the button, each step one report.
 namespace evdev {
 
 struct Event {
@@ -49,16 +50,15 @@ inline constexpr std::int32_t MAX_TRACKING_ID = 0xFFFF;
 
 class TouchFrameEncoder final {
 public:
-    // `screen`: the primary screen when the device is created; its size is the axes' range.
+    // `screen`: the target screen when the device is created; its size is the axes' range.
     explicit TouchFrameEncoder(const QRect& screen);
 
-    // Where the primary screen is now; positions of later frames are taken relative to it.
+    // Where the target screen is now; positions of later frames are taken relative to it.
     void setScreen(const QRect& screen);
 
     // Appends the events of one frame to `out`. Returns false, changing nothing, when the
     // frame needs more touching contacts than there are slots.
-    bool encode(std::uint32_t count, const injection::PointerTouchInfo* records,
-                std::vector<Event>& out);
+    bool encode(std::span<const TouchPoint> frame, std::vector<Event>& out);
 
     // Whether some contact touches the screen.
     bool touching() const { return m_touching; }
@@ -88,8 +88,7 @@ private:
     std::int32_t m_emulatedY = -1;
 };
 
-// Appends the events of one mouse record to `out`. Returns false for a record this
-// pointer cannot express (not a mouse record, a relative move, other buttons).
-bool encodeMouseRecord(const injection::InputRecord& record, std::vector<Event>& out);
+// Appends the events of one mouse step to `out`; moves address `target` as 0..65535.
+void encodeMouseStep(MouseStep step, QPoint pixel, const QRect& target, std::vector<Event>& out);
 
 } // namespace evdev

@@ -1,5 +1,6 @@
 #include "engine/injection/injectionbackend.h"
 #include "engine/injection/mousedevice_xtest.h"
+#include "engine/injection/screengeometry.h"
 #include "engine/injection/uinputdevices_uinput.h"
 
 #include <QGuiApplication>
@@ -16,7 +17,7 @@ class UnavailableMouseDevice final : public MouseDevice {
 public:
     explicit UnavailableMouseDevice(QString cause) : m_cause(std::move(cause)) {}
     QString failure() const override { return m_cause; }
-    quint32 send(const injection::InputRecord&) override { return 0; }
+    bool send(MouseStep, QPoint) override { return false; }
 
 private:
     QString m_cause;
@@ -24,36 +25,34 @@ private:
 
 // Pixels per millimetre of the primary screen, as evdev wants a touchscreen's resolution;
 // 4 (about 96 dpi) when the screen does not tell its size.
-int primaryScreenResolution(const QRect& pixels)
+int primaryScreenResolution()
 {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const qreal mm = screen->physicalSize().width();
-            if (mm > 0 && pixels.width() > 0)
-                return qMax(1, int(std::lround(pixels.width() / mm)));
-        }
+    const QRect pixels = primaryScreenPixels();
+    if (const QScreen* screen = pixels.isEmpty() ? nullptr : QGuiApplication::primaryScreen()) {
+        const qreal mm = screen->physicalSize().width();
+        if (mm > 0)
+            return qMax(1, int(std::lround(pixels.width() / mm)));
     }
     return 4;
 }
 
 class LinuxInjectionBackend final : public InjectionBackend {
 public:
-    std::unique_ptr<TouchDevice> createTouchDevice(const ScreenGeometry& screen) override
+    std::unique_ptr<TouchDevice> createTouchDevice() override
     {
-        return std::make_unique<UinputTouchDevice>(
-            screen, primaryScreenResolution(screen ? screen() : QRect()));
+        return std::make_unique<UinputTouchDevice>(primaryScreenResolution());
     }
 
     // uinput first: it works under X11 and Wayland alike. XTest only where uinput is out of
     // reach (the usual case for a user without access to /dev/uinput) and X11 runs.
-    std::unique_ptr<MouseDevice> createMouseDevice(const ScreenGeometry& screen) override
+    std::unique_ptr<MouseDevice> createMouseDevice() override
     {
         QString uinputCause;
         auto uinput = std::make_unique<UinputMouseDevice>();
         if (uinput->create(&uinputCause))
             return uinput;
         QString xtestCause;
-        if (auto xtest = createXTestMouseDevice(screen, &xtestCause))
+        if (auto xtest = createXTestMouseDevice(&xtestCause))
             return xtest;
         return std::make_unique<UnavailableMouseDevice>(
             QStringLiteral("Mouse input unavailable: %1; %2").arg(uinputCause, xtestCause));

@@ -1,5 +1,6 @@
 #include "engine/injection/injectionbackend.h"
 #include "engine/injection/win32calls_win.h"
+#include "engine/injection/win32records.h"
 
 #include <QLibrary>
 
@@ -17,7 +18,7 @@ public:
     ~WindowsTouchDevice() override { close(); }
     Q_DISABLE_COPY_MOVE(WindowsTouchDevice)
 
-    bool open(QString* error) override
+    bool open(const QRect&, QString* error) override
     {
         if (!m_library.load()) {
             if (error)
@@ -38,7 +39,7 @@ public:
         return true;
     }
 
-    void close() override
+    void close()
     {
         if (m_library.isLoaded())
             m_library.unload();
@@ -46,14 +47,15 @@ public:
         m_inject = nullptr;
     }
 
-    bool initialize(quint32 maxCount, quint32 feedbackMode) override
+    bool beginSession(quint32 maxCount) override
     {
-        return win32::initializeTouchInjection(m_initialize, maxCount, feedbackMode);
+        return win32::initializeTouchInjection(m_initialize, maxCount,
+                                               injection::TouchFeedbackDefault);
     }
 
-    bool inject(quint32 count, const injection::PointerTouchInfo* records) override
+    bool inject(std::span<const TouchPoint> frame) override
     {
-        if (win32::injectTouchInput(m_inject, count, records))
+        if (win32::injectTouchInput(m_inject, std::uint32_t(frame.size()), m_records.build(frame)))
             return true;
         m_lastError = win32::lastError();
         return false;
@@ -66,26 +68,30 @@ private:
     win32::InitializeTouchInjectionFn m_initialize = nullptr;
     win32::InjectTouchInputFn m_inject = nullptr;
     quint32 m_lastError = 0;
+    injection::PointerTouchFrames m_records;
 };
 
-// SendInput addresses the primary screen with normalised coordinates, so the screen
-// geometry is not needed here.
+// SendInput addresses the target screen as 0..65535 on each axis.
 class WindowsMouseDevice final : public MouseDevice {
 public:
     QString failure() const override { return {}; }
-    quint32 send(const injection::InputRecord& record) override
+    bool send(MouseStep step, QPoint pixel) override
     {
-        return win32::sendMouseInput(record);
+        return win32::sendMouseInput(injection::makeMouseInput(step, pixel, m_target)) != 0;
     }
+    void setTarget(const QRect& target) override { m_target = target; }
+
+private:
+    QRect m_target;
 };
 
 class WindowsInjectionBackend final : public InjectionBackend {
 public:
-    std::unique_ptr<TouchDevice> createTouchDevice(const ScreenGeometry&) override
+    std::unique_ptr<TouchDevice> createTouchDevice() override
     {
         return std::make_unique<WindowsTouchDevice>();
     }
-    std::unique_ptr<MouseDevice> createMouseDevice(const ScreenGeometry&) override
+    std::unique_ptr<MouseDevice> createMouseDevice() override
     {
         return std::make_unique<WindowsMouseDevice>();
     }

@@ -1,48 +1,76 @@
 #pragma once
 
-#include "engine/injection/injectionrecords.h"
-
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QtGlobal>
 
-// A pen whose last injected state is this old or older has lost its up event: both
-// injectors release it, and the dispatcher's watchdog fires after this long without events.
-inline constexpr qint64 LOST_UP_TIMEOUT_MS = 90;
+#include <cstdint>
+#include <span>
 
-// What the injectors need of the system. The injectors hold the logic (contact table, flag
-// sequences, lost events); a device only carries records to the platform, so one logic
-// serves Windows, Linux and the recording devices of the tests.
+// What the injectors need of the system, in the program's own units. The injectors hold
+// the logic (flag sequences, the settle time, lost events); a device turns their frames and
+// steps into its platform's records, so one logic serves Windows, Linux and the recording
+// devices of the tests.
+
+// A touch contact's life as a finger's: it comes into range (hover), touches, drags, lifts
+// and leaves range.
+enum class TouchState : quint8 { Hover, Down, Drag, Lift, Leave };
+
+struct TouchPoint {
+    quint32 id = 0;
+    TouchState state = TouchState::Hover;
+    QPoint position; // desktop pixels
+    QPoint centre;   // of the contact area: where the pen went down
+};
 
 class TouchDevice {
 public:
     virtual ~TouchDevice() = default;
 
-    // Gets the device ready: on Windows resolves the touch entry points, on Linux creates
-    // the virtual touchscreen (early, because a desktop needs a moment to pick a new input
-    // device up). On failure `error` names the cause for the log, or stays empty when the
-    // failure is expected and not worth a line (an older Windows without touch injection).
-    virtual bool open(QString* error) = 0;
-    // Releases what open() acquired; open() may be called again afterwards.
-    virtual void close() = 0;
-    // Prepares a session of at most `maxCount` contacts (InitializeTouchInjection).
-    virtual bool initialize(quint32 maxCount, quint32 feedbackMode) = 0;
-    // Injects one frame: the first `count` records of `records` (InjectTouchInput).
-    virtual bool inject(quint32 count, const injection::PointerTouchInfo* records) = 0;
-    // The system's error code of the last rejected frame.
+    // Gets the device ready for a screen at `target`: on Windows resolves the touch entry
+    // points, on Linux creates the virtual touchscreen. On failure `error` names the cause
+    // for the log, or stays empty when the failure is expected and not worth a line (an older
+    // Windows without touch injection).
+    virtual bool open(const QRect& target, QString* error) = 0;
+    // Prepares a session of at most `maxCount` contacts, before the first one touches.
+    virtual bool beginSession(quint32 maxCount) = 0;
+    // Injects one frame: every contact, by ascending id.
+    virtual bool inject(std::span<const TouchPoint> frame) = 0;
+    // The system's error code of the last refused frame.
     virtual quint32 lastError() const = 0;
+    // Where the contacts land from the next frame on.
+    virtual void setTarget(const QRect&) {}
 };
+
+// The left-button mouse: an absolute move to a desktop pixel, a press and a release.
+enum class MouseStep : quint8 { Move, Press, Release };
 
 class MouseDevice {
 public:
     virtual ~MouseDevice() = default;
 
-    // Why the device cannot send anything (empty when it can). The device is created with
-    // its injector; the cause is logged once, at the first input that fails because of it.
+    // Why the device cannot send anything (empty when it can). The cause is logged once, at
+    // the first input that fails because of it.
     virtual QString failure() const = 0;
-    // Sends one record; returns the number of records the system took (0 or 1), like
-    // SendInput. A device may hold records back until flush().
-    virtual quint32 send(const injection::InputRecord& record) = 0;
-    // Hands the records held back to the system, in the order they were sent. Called once
-    // per pen datagram, after its last record, and after the watchdog's releases.
+    // Sends one step; `pixel` counts for moves only. False when the system refused it. A
+    // device may hold steps back until flush().
+    virtual bool send(MouseStep step, QPoint pixel) = 0;
+    // Hands the steps held back to the system, in the order they were sent.
     virtual void flush() {}
+    // The screen that absolute positions are relative to, for devices that address it as a
+    // whole rather than by desktop pixels.
+    virtual void setTarget(const QRect&) {}
 };
+
+// Absolute pointers on both platforms address a screen as 0..65535 on each axis: a pixel
+// offset inside a screen of `extent` pixels is offset x 65535 / extent, in unsigned 32-bit
+// arithmetic, truncated. An extent of 0 gives 0.
+inline std::int32_t normaliseAbsolute(std::int32_t offset, std::int32_t extent)
+{
+    if (extent <= 0)
+        return 0;
+    // Offsets lie inside the screen, which keeps the product below 2^32 for every screen up
+    // to 65535 pixels.
+    return std::int32_t(std::uint32_t(offset) * 65535u / std::uint32_t(extent));
+}

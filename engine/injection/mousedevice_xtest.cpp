@@ -7,54 +7,38 @@ namespace {
 
 class XTestMouseDevice final : public MouseDevice {
 public:
-    XTestMouseDevice(Display* display, ScreenGeometry screen)
-        : m_display(display), m_screen(std::move(screen))
-    {
-    }
+    explicit XTestMouseDevice(Display* display) : m_display(display) {}
     ~XTestMouseDevice() override { XCloseDisplay(m_display); }
     Q_DISABLE_COPY_MOVE(XTestMouseDevice)
 
     QString failure() const override { return {}; }
-    quint32 send(const injection::InputRecord& record) override;
+    bool send(MouseStep step, QPoint pixel) override;
     void flush() override { XFlush(m_display); }
 
 private:
     Display* m_display;
-    ScreenGeometry m_screen;
 };
 
-quint32 XTestMouseDevice::send(const injection::InputRecord& record)
+bool XTestMouseDevice::send(MouseStep step, QPoint pixel)
 {
-    using namespace injection;
-    const std::uint32_t flags = record.mi.dwFlags;
-    constexpr std::uint32_t known =
-        MouseEventMove | MouseEventAbsolute | MouseEventLeftDown | MouseEventLeftUp;
-    if (record.type != InputMouse || (flags & ~known) != 0)
-        return 0;
-    if (flags & MouseEventMove) {
-        if (!(flags & MouseEventAbsolute))
-            return 0;
-        const QRect screen = m_screen ? m_screen() : QRect();
-        if (screen.isEmpty())
-            return 0;
-        const int x = screen.left() + denormaliseMouseCoordinate(record.mi.dx, screen.width());
-        const int y = screen.top() + denormaliseMouseCoordinate(record.mi.dy, screen.height());
-        if (!XTestFakeMotionEvent(m_display, DefaultScreen(m_display), x, y, CurrentTime))
-            return 0;
+    // No round trip per step: the server executes the requests of one connection in the
+    // order they were sent, so the steps of a datagram go out together with one flush after
+    // the last one, and the server has them all without the GUI thread waiting.
+    switch (step) {
+    case MouseStep::Move:
+        return XTestFakeMotionEvent(m_display, DefaultScreen(m_display), pixel.x(), pixel.y(),
+                                    CurrentTime);
+    case MouseStep::Press:
+        return XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+    case MouseStep::Release:
+        return XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
     }
-    if ((flags & MouseEventLeftDown) && !XTestFakeButtonEvent(m_display, 1, True, CurrentTime))
-        return 0;
-    if ((flags & MouseEventLeftUp) && !XTestFakeButtonEvent(m_display, 1, False, CurrentTime))
-        return 0;
-    // No round trip per record: the server executes the requests of one connection in the
-    // order they were sent, so the records of a datagram go out together with one flush
-    // after the last one, and the server has them all without the GUI thread waiting.
-    return 1;
+    return false;
 }
 
 } // namespace
 
-std::unique_ptr<MouseDevice> createXTestMouseDevice(ScreenGeometry screen, QString* cause)
+std::unique_ptr<MouseDevice> createXTestMouseDevice(QString* cause)
 {
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
@@ -67,5 +51,5 @@ std::unique_ptr<MouseDevice> createXTestMouseDevice(ScreenGeometry screen, QStri
         *cause = QStringLiteral("the X11 display has no XTest extension");
         return nullptr;
     }
-    return std::make_unique<XTestMouseDevice>(display, std::move(screen));
+    return std::make_unique<XTestMouseDevice>(display);
 }

@@ -1,11 +1,9 @@
 #pragma once
 
+#include <QObject>
 #include <QRect>
 
-#include <functional>
-
-// Where the primary screen lies on the desktop, in the pixels the injection devices use.
-using ScreenGeometry = std::function<QRect()>;
+class QScreen;
 
 // The primary screen's geometry in device pixels. QScreen reports device-independent
 // pixels, which differ from the device's when the desktop scales the screen; Qt keeps a
@@ -18,3 +16,23 @@ using ScreenGeometry = std::function<QRect()>;
 // receives, so Qt sees a device pixel ratio of 1 and the rectangle here equals the
 // geometry in the coordinates that InjectTouchInput and SendInput expect from this process.
 QRect primaryScreenPixels();
+
+// Follows the primary screen: says when another screen becomes the primary one, or the
+// primary one changes its size, place or scale. Needs a QGuiApplication.
+class PrimaryScreenTracker final : public QObject {
+    Q_OBJECT
+public:
+    explicit PrimaryScreenTracker(QObject* parent = nullptr);
+    QRect pixels() const { return m_pixels; }
+
+signals:
+    void pixelsChanged(const QRect& pixels);
+
+private:
+    void follow(QScreen* screen);
+    void update();
+
+    QRect m_pixels;
+    QMetaObject::Connection m_geometryChange;
+    QMetaObject::Connection m_scaleChange;
+};

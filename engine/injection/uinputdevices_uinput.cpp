@@ -76,8 +76,7 @@ int openUinput(QString* cause)
     return -1;
 }
 
-UinputTouchDevice::UinputTouchDevice(ScreenGeometry screen, int resolution)
-    : m_screen(std::move(screen)), m_resolution(resolution > 0 ? resolution : 1)
+UinputTouchDevice::UinputTouchDevice(int resolution) : m_resolution(resolution > 0 ? resolution : 1)
 {
 }
 
@@ -86,13 +85,12 @@ UinputTouchDevice::~UinputTouchDevice()
     close();
 }
 
-bool UinputTouchDevice::open(QString* error)
+bool UinputTouchDevice::open(const QRect& screen, QString* error)
 {
     close();
     QString cause;
-    const QRect screen = m_screen ? m_screen() : QRect();
     if (screen.isEmpty()) {
-        cause = QStringLiteral("Touch input unavailable: no primary screen to cover");
+        cause = QStringLiteral("Touch input unavailable: no screen to cover");
     } else if ((m_fd = openUinput(&cause)) < 0) {
         cause = QStringLiteral("Touch input unavailable: ") + cause;
     } else {
@@ -139,28 +137,32 @@ void UinputTouchDevice::close()
     m_encoder.reset();
 }
 
-bool UinputTouchDevice::initialize(quint32, quint32)
+bool UinputTouchDevice::beginSession(quint32)
 {
     if (!m_uinput)
         return false;
     // A new session starts with no contact on the screen, even if the last one ended with
-    // a rejected frame that left a contact touching.
+    // a refused frame that left a contact touching.
     m_events.clear();
-    if (m_encoder->touching() && m_encoder->encode(0, nullptr, m_events))
+    if (m_encoder->touching() && m_encoder->encode({}, m_events))
         return write(m_events);
     return true;
 }
 
-bool UinputTouchDevice::inject(quint32 count, const injection::PointerTouchInfo* records)
+void UinputTouchDevice::setTarget(const QRect& target)
+{
+    if (m_encoder)
+        m_encoder->setScreen(target);
+}
+
+bool UinputTouchDevice::inject(std::span<const TouchPoint> frame)
 {
     if (!m_uinput) {
         m_lastError = ENODEV;
         return false;
     }
     m_events.clear();
-    if (m_screen)
-        m_encoder->setScreen(m_screen());
-    if (!m_encoder->encode(count, records, m_events)) {
+    if (!m_encoder->encode(frame, m_events)) {
         m_lastError = ENOSPC; // more touching contacts than the touchscreen has slots
         return false;
     }
@@ -209,8 +211,8 @@ bool UinputMouseDevice::create(QString* cause)
     // for an absolute mouse (like a virtual machine's tablet) covering the screen.
     libevdev_enable_event_type(dev, EV_KEY);
     libevdev_enable_event_code(dev, EV_KEY, BTN_LEFT, nullptr);
-    enableAbs(dev, ABS_X, 0, int(injection::MouseNormalisedMax), 0);
-    enableAbs(dev, ABS_Y, 0, int(injection::MouseNormalisedMax), 0);
+    enableAbs(dev, ABS_X, 0, 65535, 0);
+    enableAbs(dev, ABS_Y, 0, 65535, 0);
     m_uinput = createDevice(dev, m_fd, cause);
     libevdev_free(dev);
     if (!m_uinput) {
@@ -222,14 +224,13 @@ bool UinputMouseDevice::create(QString* cause)
     return true;
 }
 
-quint32 UinputMouseDevice::send(const injection::InputRecord& record)
+bool UinputMouseDevice::send(MouseStep step, QPoint pixel)
 {
     if (!m_uinput)
-        return 0;
+        return false;
     m_events.clear();
-    if (!evdev::encodeMouseRecord(record, m_events))
-        return 0;
-    return writeFrame(m_fd, m_events, m_frame) == 0 ? 1 : 0;
+    evdev::encodeMouseStep(step, pixel, m_target, m_events);
+    return writeFrame(m_fd, m_events, m_frame) == 0;
 }
 
 QString UinputMouseDevice::deviceNode() const

@@ -2,7 +2,6 @@
 
 #include "engine/injection/evdevframes_uinput.h"
 #include "engine/injection/injectiondevices.h"
-#include "engine/injection/screengeometry.h"
 
 #include <QString>
 
@@ -13,9 +12,8 @@
 
 struct libevdev_uinput;
 
-// The Linux devices made through /dev/uinput with libevdev: a virtual touchscreen over
-// the primary screen, and an absolute pointer whose axes are the normalised 0..65535 space
-// of the mouse records.
+// The Linux devices made through /dev/uinput with libevdev: a virtual touchscreen over the
+// target screen, and an absolute pointer whose axes address that screen as 0..65535.
 
 // Opens /dev/uinput; on failure returns -1 and sets `cause` to a sentence naming why.
 int openUinput(QString* cause);
@@ -23,23 +21,23 @@ int openUinput(QString* cause);
 class UinputTouchDevice final : public TouchDevice {
 public:
     // `resolution` is in units (pixels) per millimetre, as evdev wants it.
-    UinputTouchDevice(ScreenGeometry screen, int resolution);
+    explicit UinputTouchDevice(int resolution);
     ~UinputTouchDevice() override;
     Q_DISABLE_COPY_MOVE(UinputTouchDevice)
 
-    bool open(QString* error) override;
-    void close() override;
-    bool initialize(quint32 maxCount, quint32 feedbackMode) override;
-    bool inject(quint32 count, const injection::PointerTouchInfo* records) override;
+    bool open(const QRect& target, QString* error) override;
+    bool beginSession(quint32 maxCount) override;
+    bool inject(std::span<const TouchPoint> frame) override;
     quint32 lastError() const override { return m_lastError; }
+    void setTarget(const QRect& target) override;
 
     // The /dev/input/eventN node of the created touchscreen (empty before open()).
     QString deviceNode() const;
 
 private:
+    void close();
     bool write(const std::vector<evdev::Event>& events);
 
-    ScreenGeometry m_screen;
     int m_resolution;
     int m_fd = -1;
     libevdev_uinput* m_uinput = nullptr;
@@ -58,11 +56,13 @@ public:
     // Creates the pointer; false with `cause` set when it cannot.
     bool create(QString* cause);
     QString failure() const override { return m_failure; }
-    quint32 send(const injection::InputRecord& record) override;
+    bool send(MouseStep step, QPoint pixel) override;
+    void setTarget(const QRect& target) override { m_target = target; }
 
     QString deviceNode() const;
 
 private:
+    QRect m_target;
     int m_fd = -1;
     libevdev_uinput* m_uinput = nullptr;
     std::vector<evdev::Event> m_events;

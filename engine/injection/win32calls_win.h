@@ -3,7 +3,7 @@
 // The user32 calls of the Windows devices, kept in one file without Qt so that they build
 // with the mingw-w64 cross compiler on a machine without Windows.
 
-#include "engine/injection/injectionrecords.h"
+#include "engine/injection/win32records.h"
 
 #include <cstdint>
 

@@ -1,22 +1,28 @@
 #include "engine/pen/pendispatch.h"
 
 #include "core/logging.h"
+#include "engine/injection/sendmouseevent.h"
+#include "engine/injection/touchinjection.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 constexpr int PEN_SPACE_WIDTH = 1280;
 constexpr int PEN_SPACE_HEIGHT = 800;
+
+bool released(const PenContact& pen)
+{
+    return pen.phase == ContactPhase::Up || pen.phase == ContactPhase::Lost;
+}
 } // namespace
 
 PenDispatch::PenDispatch(std::shared_ptr<InjectionBackend> backend,
                          std::shared_ptr<MonotonicClock> clock, QObject* parent)
-    : QObject(parent), m_backend(std::move(backend)),
-      m_clock(std::make_shared<HeldClock>(std::move(clock))),
-      // The injectors read the screen through this object, so a geometry set later for
-      // tests reaches them too, and the records of a datagram share one reading.
-      m_screen(&primaryScreenPixels),
-      m_mouse(m_backend->createMouseDevice([this] { return screenPixels(); }), m_clock,
-              [this] { return screenPixels(); })
+    : QObject(parent), m_backend(std::move(backend)), m_clock(std::move(clock))
 {
+    m_pens.reserve(MAX_TOUCH_CONTACTS);
     lostEventTimer.setTimerType(Qt::PreciseTimer);
     lostEventTimer.setInterval(int(LOST_UP_TIMEOUT_MS));
     lostEventTimer.setSingleShot(false);
@@ -26,49 +32,48 @@ PenDispatch::PenDispatch(std::shared_ptr<InjectionBackend> backend,
 
 PenDispatch::~PenDispatch()
 {
-    lostEventTimer.stop();
-    destroyTouchInjector();
+    stopInjecting();
 }
 
-bool PenDispatch::createTouchInjector()
+void PenDispatch::setPenMode(PenMode mode)
 {
-    if (!m_touch) {
-        m_touch = new TouchInjection(m_backend->createTouchDevice([this] { return screenPixels(); }),
-                                     m_clock);
-        m_touch->Initialize();
-    }
-    return m_touch->isInitialized();
-}
-
-void PenDispatch::destroyTouchInjector()
-{
-    delete m_touch;
-    m_touch = nullptr;
-}
-
-void PenDispatch::setScreenGeometry(ScreenGeometry screen)
-{
-    m_screen = screen ? std::move(screen) : ScreenGeometry(&primaryScreenPixels);
-    m_datagramScreen.reset();
-}
-
-QRect PenDispatch::screenPixels()
-{
-    return m_datagramScreen ? *m_datagramScreen : m_screen();
-}
-
-void PenDispatch::beginDatagram()
-{
-    if (m_datagramScreen)
+    if (mode == m_penMode)
         return;
-    m_clock->hold();
-    m_datagramScreen = m_screen();
+    const bool injecting = isInjecting();
+    if (injecting) {
+        // A pen pressed in the old mode would otherwise stay pressed on its device.
+        liftAll();
+        m_injector.reset();
+    }
+    m_penMode = mode;
+    if (injecting)
+        startInjecting();
 }
 
-void PenDispatch::endDatagram()
+bool PenDispatch::startInjecting()
 {
-    m_clock->release();
-    m_datagramScreen.reset();
+    if (!m_injector) {
+        if (m_penMode == PenMode::Touch)
+            m_injector = std::make_unique<TouchInjection>(m_backend->createTouchDevice(), m_clock,
+                                                          m_target);
+        else
+            m_injector = std::make_unique<SendMouseEvent>(m_backend->createMouseDevice(), m_target);
+    }
+    return m_injector->isReady();
+}
+
+void PenDispatch::stopInjecting()
+{
+    lostEventTimer.stop();
+    liftAll();
+    m_injector.reset();
+}
+
+void PenDispatch::setTarget(const QRect& pixels)
+{
+    m_target = pixels;
+    if (m_injector)
+        m_injector->setTarget(pixels);
 }
 
 bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
@@ -100,76 +105,138 @@ bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
     return true;
 }
 
-bool PenDispatch::checkLostUpOfActiveInjector()
+std::vector<PenContact>::iterator PenDispatch::lowerBound(quint32 id)
 {
-    if (m_penMode == PenMode::Touch && m_touch) {
-        m_touch->CheckLostUp();
-        return m_touch->activeContactCount() > 0;
-    }
-    m_mouse.CheckLostUp();
-    return m_mouse.heldPenCount() > 0;
+    return std::lower_bound(m_pens.begin(), m_pens.end(), id,
+                            [](const PenContact& pen, quint32 key) { return pen.id < key; });
 }
 
-void PenDispatch::penStatus(int id, int button, int posx, int posy)
+std::vector<PenContact>::iterator PenDispatch::find(quint32 id)
 {
-    beginDatagram();
-    // The watchdog's 90 ms count from this event. Rather than restarting its timer for each
-    // of up to ten records a datagram (a timer registration each time), the timer runs on
-    // and, when it fires early, waits out the rest.
-    m_lastEventMs = m_clock->nowMs();
-    // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
-    // second pen whose up event was lost would stay pressed until the first one stops, so
-    // each event also releases the pens that have been silent for the lost-up time.
-    checkLostUpOfActiveInjector();
+    const auto it = lowerBound(id);
+    return it != m_pens.end() && it->id == id ? it : m_pens.end();
+}
 
-    QPoint point(posx, posy);
-    if (!mapPenToScreen(point, screenPixels())) {
-        qCDebug(lcPen, "penStatus[id=%d, button=%d, posx=%d, posy=%d(Out of Range!)]", id, button,
-                posx, posy);
-    } else if (m_penMode != PenMode::Touch) {
-        switch (button) {
-        case 1:
-            m_mouse.PenDown(id, point.x(), point.y());
-            break;
-        case 2:
-            m_mouse.PenMove(id, point.x(), point.y());
-            break;
-        case 0:
-            m_mouse.PenUp(id);
-            break;
-        default:
-            break;
-        }
-    } else if (m_touch) {
-        switch (button) {
-        case 1:
-            m_touch->PenDown(quint32(id), point.x(), point.y());
-            break;
-        case 2:
-            m_touch->PenMove(quint32(id), point.x(), point.y());
-            break;
-        case 0:
-            m_touch->PenUp(quint32(id));
-            break;
-        default:
-            break;
+InjectResult PenDispatch::injectFrame(bool firstContact)
+{
+    const InjectResult result = m_injector->inject({m_pens, firstContact});
+    if (firstContact) {
+        // A new touch session waits for the system before its first frame: the pen is as
+        // young as the frame that pressed it.
+        m_now = m_clock->nowMs();
+        for (PenContact& pen : m_pens)
+            if (pen.phase == ContactPhase::Down)
+                pen.lastEventMs = m_now;
+    }
+    std::erase_if(m_pens, [result](const PenContact& pen) {
+        return released(pen) || (result != InjectResult::Done && pen.phase != ContactPhase::Held);
+    });
+    for (PenContact& pen : m_pens)
+        pen.phase = ContactPhase::Held;
+    return result;
+}
+
+bool PenDispatch::releaseSilentPens()
+{
+    bool anyLost = false;
+    for (PenContact& pen : m_pens) {
+        if (m_now >= pen.lastEventMs + LOST_UP_TIMEOUT_MS) {
+            pen.phase = ContactPhase::Lost;
+            anyLost = true;
         }
     }
+    if (anyLost)
+        injectFrame();
+    return !m_pens.empty();
+}
+
+void PenDispatch::liftAll()
+{
+    if (m_pens.empty() || !m_injector)
+        return;
+    qCDebug(lcPen, "%d pens lifted: their input device goes", int(m_pens.size()));
+    m_now = m_clock->nowMs();
+    for (PenContact& pen : m_pens)
+        pen.phase = ContactPhase::Up;
+    injectFrame();
+    m_injector->flush();
+    m_pens.clear();
+}
+
+void PenDispatch::handleDatagram(std::span<const PenEvent> events)
+{
+    if (events.empty())
+        return;
+    // The records of a datagram arrived together: they share one reading of the clock.
+    m_now = m_clock->nowMs();
+    for (const PenEvent& event : events)
+        penStatus(event);
+    if (m_injector)
+        m_injector->flush();
+    // The watchdog's 90 ms count from the last event. Rather than restarting its timer for
+    // each event (a timer registration each time), the timer runs on and, when it fires
+    // early, waits out the rest.
     if (!lostEventTimer.isActive())
         lostEventTimer.start(int(LOST_UP_TIMEOUT_MS));
 }
 
-void PenDispatch::flushDevices()
+void PenDispatch::penStatus(const PenEvent& event)
 {
-    // Only the mouse device holds input back; the touch device writes each frame at once.
-    m_mouse.flush();
-    endDatagram();
+    m_lastEventMs = m_now;
+    // The watchdog only fires after a pause of every pen. While one pen keeps writing, a
+    // second pen whose up event was lost would stay pressed until the first one stops, so
+    // each event also releases the pens that have been silent for the lost-up time.
+    if (m_injector)
+        releaseSilentPens();
+
+    QPoint point(event.posx, event.posy);
+    if (!mapPenToScreen(point, m_target)) {
+        qCDebug(lcPen, "penStatus[id=%d, button=%d, posx=%d, posy=%d(Out of Range!)]", event.id,
+                event.button, event.posx, event.posy);
+        return;
+    }
+    if (!m_injector || !m_injector->isReady())
+        return;
+    const quint32 id = quint32(event.id);
+    auto pen = find(id);
+    switch (event.button) {
+    case 2:
+        if (pen != m_pens.end()) {
+            pen->phase = ContactPhase::Moved;
+            pen->position = point;
+            pen->lastEventMs = m_now;
+            injectFrame();
+            return;
+        }
+        qCDebug(lcInject, " -->Lost Down event!!");
+        [[fallthrough]];
+    case 1: {
+        const bool firstContact = m_pens.empty();
+        const PenContact pressed{id, ContactPhase::Down, point, point, m_now};
+        std::optional<PenContact> before;
+        if (pen != m_pens.end())
+            before = std::exchange(*pen, pressed);
+        else
+            m_pens.insert(lowerBound(id), pressed);
+        if (injectFrame(firstContact) == InjectResult::Reverted && before)
+            m_pens.insert(lowerBound(id), *before);
+        return;
+    }
+    case 0:
+        if (pen != m_pens.end()) {
+            pen->phase = ContactPhase::Up;
+            injectFrame();
+        }
+        return;
+    default:
+        return;
+    }
 }
 
 void PenDispatch::chkLostUpEventsProc()
 {
-    endDatagram(); // the watchdog runs between datagrams
-    const qint64 quiet = m_clock->nowMs() - m_lastEventMs;
+    m_now = m_clock->nowMs();
+    const qint64 quiet = m_now - m_lastEventMs;
     if (quiet < LOST_UP_TIMEOUT_MS) {
         lostEventTimer.start(int(LOST_UP_TIMEOUT_MS - quiet));
         return;
@@ -178,9 +245,10 @@ void PenDispatch::chkLostUpEventsProc()
     // A timer may fire a little before the clock says the lost-up time has passed (Windows
     // timers count in coarser ticks than the steady clock): a pen still held then is looked
     // at again, instead of staying pressed until the next datagram.
-    if (checkLostUpOfActiveInjector())
+    if (m_injector && releaseSilentPens())
         lostEventTimer.start(int(LOST_UP_TIMEOUT_MS));
-    flushDevices();
+    if (m_injector)
+        m_injector->flush();
 }
 
 void PenDispatch::stopLostEventTimer()

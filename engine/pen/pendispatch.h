@@ -2,10 +2,9 @@
 
 #include "core/monotonicclock.h"
 #include "engine/injection/injectionbackend.h"
-#include "engine/injection/screengeometry.h"
-#include "engine/injection/sendmouseevent.h"
-#include "engine/injection/touchinjection.h"
+#include "engine/injection/pencontacts.h"
 #include "engine/settings/connectionsettings.h"
+#include "protocol/penstatusrecord.h"
 
 #include <QObject>
 #include <QPoint>
@@ -13,11 +12,16 @@
 #include <QTimer>
 
 #include <memory>
-#include <optional>
+#include <span>
+#include <vector>
 
 // Pen event dispatch: maps each pen event from the projector's 1280 x 800 pen space to a
-// pixel of the primary screen and hands it to the touch or the mouse injector, by the pen
-// mode. A watchdog releases pens whose up event never arrived.
+// pixel of the target screen, keeps the table of pens that are down, and hands the injector
+// of the pen mode a frame of every pen after each event. A watchdog releases pens whose up
+// event never arrived.
+//
+// The injector, and with it the platform's input device, exists only while injecting:
+// between startInjecting() (the pen function is on) and stopInjecting().
 class PenDispatch final : public QObject {
     Q_OBJECT
 public:
@@ -27,54 +31,58 @@ public:
     Q_DISABLE_COPY_MOVE(PenDispatch)
 
     PenMode penMode() const { return m_penMode; }
-    void setPenMode(PenMode mode) { m_penMode = mode; }
-
-    // Creates the touch injector and initialises it (which creates the platform's touch
-    // device) if there is none yet. Returns whether the injector is initialised.
-    bool createTouchInjector();
-    // Deletes the touch injector; contacts still down are not lifted.
-    void destroyTouchInjector();
-    TouchInjection* touchInjector() const { return m_touch; }
-    SendMouseEvent& mouseInjector() { return m_mouse; }
+    // Holds from the next event on. While injecting, the pens still down are lifted through
+    // the old mode's device first, and the new mode's device replaces it.
+    void setPenMode(PenMode mode);
     bool touchInjectionAvailable() const { return m_backend->touchInjectionAvailable(); }
-    InjectionBackend& backend() const { return *m_backend; }
 
-    // Where the primary screen is, in device pixels on the desktop; read once for each
-    // datagram, so a screen that changes between datagrams is followed.
-    void setScreenGeometry(ScreenGeometry screen);
-    const ScreenGeometry& screenGeometry() const { return m_screen; }
+    // Creates the pen mode's injector and its device, if there is none. Returns whether the
+    // device is ready.
+    bool startInjecting();
+    // Lifts the pens still down and deletes the injector with its device.
+    void stopInjecting();
+    bool isInjecting() const { return m_injector != nullptr; }
+
+    // Where the pens land: the target screen in desktop pixels (of the device's resolution).
+    // Holds from the next datagram on.
+    void setTarget(const QRect& pixels);
+    QRect target() const { return m_target; }
+
+    // One datagram's valid events, in the order of its records. The devices flush after the
+    // last one.
+    void handleDatagram(std::span<const PenEvent> events);
 
     // Maps `point` from pen units to a pixel of `screenPixels`. False, leaving `point`
     // alone, when the point lies outside the screen's image in pen space (or the screen is
     // so large that its image is empty).
     static bool mapPenToScreen(QPoint& point, const QRect& screenPixels);
 
+    int activePenCount() const { return int(m_pens.size()); }
+
     QTimer lostEventTimer;
 
 public slots:
-    void penStatus(int id, int button, int posx, int posy);
-    // After the last event of a datagram: what the devices hold back goes to the system,
-    // and the next record reads the clock and the screen again.
-    void flushDevices();
     void chkLostUpEventsProc();
     void stopLostEventTimer();
 
 private:
-    // True while the injector still holds a pen.
-    bool checkLostUpOfActiveInjector();
-    // The records of one datagram arrived together: from its first record to
-    // flushDevices() after its last they share one reading of the clock and of the screen.
-    // The screen is a few lookups in the toolkit, three times a record on the mouse path.
-    void beginDatagram();
-    void endDatagram();
-    QRect screenPixels();
+    void penStatus(const PenEvent& event);
+    // Hands the table to the injector as one frame, then settles it: released pens leave,
+    // a pen whose input was refused leaves too, and the rest rest as held.
+    InjectResult injectFrame(bool firstContact = false);
+    // Releases the pens silent for the lost-up time; true while pens remain down.
+    bool releaseSilentPens();
+    // Releases every pen (they did not get lost: the injector goes).
+    void liftAll();
+    std::vector<PenContact>::iterator lowerBound(quint32 id);
+    std::vector<PenContact>::iterator find(quint32 id);
 
     std::shared_ptr<InjectionBackend> m_backend;
-    std::shared_ptr<HeldClock> m_clock;
-    qint64 m_lastEventMs = 0; // when the last pen event came, on m_clock
-    ScreenGeometry m_screen;
-    std::optional<QRect> m_datagramScreen; // set while a datagram is handled
-    SendMouseEvent m_mouse;
-    TouchInjection* m_touch = nullptr;
+    std::shared_ptr<MonotonicClock> m_clock;
+    std::unique_ptr<PenInjector> m_injector;
     PenMode m_penMode = PenMode::Touch;
+    QRect m_target;
+    std::vector<PenContact> m_pens; // the pens that are down, by ascending id
+    qint64 m_now = 0;               // the clock when the datagram or the watchdog began
+    qint64 m_lastEventMs = 0;       // when the last pen event came
 };

@@ -17,16 +17,12 @@ constexpr int ReceiveBufferBytes = 2 * 1024 * 1024;
 constexpr qint64 DatagramBufferBytes = 65536;
 } // namespace
 
-PenReceiver::PenReceiver(Handler onEvent, QObject* parent)
-    : PenReceiver(std::move(onEvent), {}, parent)
-{
-}
-
-PenReceiver::PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent)
-    : QObject(parent), m_onEvent(std::move(onEvent)), m_onDatagramDone(std::move(onDatagramDone)),
+PenReceiver::PenReceiver(Handler onDatagram, QObject* parent)
+    : QObject(parent), m_onDatagram(std::move(onDatagram)),
       m_latency(PenLatencyLog::fromEnvironment()),
       m_datagram(std::make_unique<char[]>(DatagramBufferBytes))
 {
+    m_events.reserve(DatagramBufferBytes / PEN_STATUS_RECORD_SIZE);
 }
 
 PenReceiver::~PenReceiver() = default;
@@ -62,7 +58,7 @@ void PenReceiver::UdpReadyRead()
     // readyRead says a datagram is waiting: it is read at once, and the socket is asked
     // whether another one follows only once this one has been handled, which keeps that
     // question (a system call) off the pen's latency.
-    // The handler may close the socket (a pen event cannot, but the event loop of a nested
+    // The handler may close the socket (a pen datagram cannot, but the event loop of a nested
     // wait can run from it), so the socket is looked up again for every datagram.
     // Each datagram is read into the one buffer with its sender, without a copy of its own;
     // the socket does not emit readyRead again while this runs, so the buffer stays as it
@@ -89,9 +85,9 @@ int PenReceiver::handleDatagram(QByteArrayView data, const QHostAddress& sender)
                                  << "(not the connected projector)";
         return 0;
     }
-    const int records = processPenStatusDatagram(data, m_onEvent);
-    if (records > 0 && m_onDatagramDone)
-        m_onDatagramDone();
+    const int records = decodePenStatusDatagram(data, m_events);
+    if (records > 0)
+        m_onDatagram(m_events);
     return records;
 }
 

@@ -8,21 +8,21 @@
 
 #include <functional>
 #include <memory>
+#include <span>
+#include <vector>
 
 class PenLatencyLog;
 class QUdpSocket;
 
 // The pen-status socket: receives the projector's datagrams on UDP port 8330, drops those
-// of any other sender, checks each 13-byte record and hands every valid one on, in order.
+// of any other sender, checks each 13-byte record and hands the valid ones of a datagram on
+// together, in order.
 class PenReceiver final : public QObject {
     Q_OBJECT
 public:
-    using Handler = std::function<void(const PenEvent&)>;
+    using Handler = std::function<void(std::span<const PenEvent>)>;
 
-    explicit PenReceiver(Handler onEvent, QObject* parent = nullptr);
-    // `onDatagramDone` runs after the last valid record of each datagram has been handed on
-    // (the devices flush there).
-    PenReceiver(Handler onEvent, std::function<void()> onDatagramDone, QObject* parent = nullptr);
+    explicit PenReceiver(Handler onDatagram, QObject* parent = nullptr);
     ~PenReceiver() override;
     Q_DISABLE_COPY_MOVE(PenReceiver)
 
@@ -38,8 +38,7 @@ public:
     QHostAddress source() const { return m_source; }
 
     // One datagram as it arrived from `sender`: the socket's reader calls it for each one.
-    // Returns the number of records handed on; when there were any, ends with
-    // onDatagramDone.
+    // Returns the number of records handed on (in one call, when there were any).
     int handleDatagram(QByteArrayView data, const QHostAddress& sender);
 
 public slots:
@@ -47,8 +46,8 @@ public slots:
     void UdpSocketError();
 
 private:
-    Handler m_onEvent;
-    std::function<void()> m_onDatagramDone;
+    Handler m_onDatagram;
+    std::vector<PenEvent> m_events; // the valid events of the datagram being handled
     std::unique_ptr<PenLatencyLog> m_latency; // null unless the latency benchmark asks
     std::unique_ptr<QUdpSocket> m_socket;
     std::unique_ptr<char[]> m_datagram; // the datagram being handled

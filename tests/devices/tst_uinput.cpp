@@ -1,9 +1,8 @@
 // The program's uinput devices, created for real in the uinput VM: pens go through the
-// injectors into the touchscreen and the absolute pointer, and what the kernel delivers on
-// /dev/input/eventN is read back report by report.
-#include "engine/injection/sendmouseevent.h"
-#include "engine/injection/touchinjection.h"
+// dispatch and the injectors into the touchscreen and the absolute pointer, and what the
+// kernel delivers on /dev/input/eventN is read back report by report.
 #include "engine/injection/uinputdevices_uinput.h"
+#include "engine/pen/pendispatch.h"
 #include "support/manualclock.h"
 
 #include <QDeadlineTimer>
@@ -17,8 +16,38 @@
 #include <unistd.h>
 
 namespace {
-// The primary screen lies right of another one: device positions are relative to it.
-const QRect primary(1920, 0, 1280, 800);
+// The target screen lies right of another one: device positions are relative to it. At
+// 1280 x 800 a pen unit is a pixel.
+const QRect target(1920, 0, 1280, 800);
+
+// Hands the dispatch the device the test made, so that the test can read its node.
+template <typename Device> class OneDevice final : public InjectionBackend {
+public:
+    explicit OneDevice(std::unique_ptr<Device> device) : m_device(std::move(device)) {}
+    std::unique_ptr<TouchDevice> createTouchDevice() override
+    {
+        if constexpr (std::is_base_of_v<TouchDevice, Device>)
+            return std::move(m_device);
+        return nullptr;
+    }
+    std::unique_ptr<MouseDevice> createMouseDevice() override
+    {
+        if constexpr (std::is_base_of_v<MouseDevice, Device>)
+            return std::move(m_device);
+        return nullptr;
+    }
+    bool touchInjectionAvailable() const override { return true; }
+
+private:
+    std::unique_ptr<Device> m_device;
+};
+
+// A datagram of one pen event.
+void pen(PenDispatch& pens, int id, int button, int x, int y)
+{
+    const PenEvent event{id, button, x, y};
+    pens.handleDatagram({&event, 1});
+}
 
 // The reports of one device node, rendered "slot=1 id=-1 touch=0 syn".
 struct Reader {
@@ -77,31 +106,34 @@ private slots:
     void touchscreenTwoPensAndALostUp()
     {
         auto clock = std::make_shared<ManualClock>();
-        auto device = std::make_unique<UinputTouchDevice>([] { return primary; }, 4);
+        auto device = std::make_unique<UinputTouchDevice>(4);
         UinputTouchDevice* touchscreen = device.get();
-        TouchInjection touch(std::move(device), clock);
-        QVERIFY(touch.Initialize());
+        PenDispatch touch(std::make_shared<OneDevice<UinputTouchDevice>>(std::move(device)), clock);
+        touch.setTarget(target);
+        QVERIFY(touch.startInjecting());
         Reader reader(touchscreen->deviceNode());
         QVERIFY(reader.dev);
         QVERIFY(libevdev_has_property(reader.dev, INPUT_PROP_DIRECT));
         QCOMPARE(libevdev_get_abs_maximum(reader.dev, ABS_MT_POSITION_X), 1279);
         QCOMPARE(libevdev_get_abs_maximum(reader.dev, ABS_MT_POSITION_Y), 799);
 
-        QVERIFY(touch.PenDown(1, 2560, 400)); // its hover frame shows nothing on a touchscreen
+        pen(touch, 1, 1, 640, 400); // its hover frame shows nothing on a touchscreen
         QCOMPARE(reader.take(1), QStringList{"id=0 mtx=640 mty=400 touch=1 x=640 y=400 syn"});
-        QVERIFY(touch.PenDown(2, 2240, 200));
+        pen(touch, 2, 1, 320, 200);
         QCOMPARE(reader.take(1), QStringList{"slot=1 id=1 mtx=320 mty=200 syn"});
         clock->advance(60);
-        QVERIFY(touch.PenMove(1, 2570, 410));
+        pen(touch, 1, 2, 650, 410);
         QCOMPARE(reader.take(1), QStringList{"slot=0 mtx=650 mty=410 x=650 y=410 syn"});
-        // Pen 2's up never came: 90 ms after its last own frame its contact ends, pen 1 stays.
+        // Pen 2's up never came: 90 ms after its last own frame its contact ends while pen 1
+        // writes on (where it is: that frame changes nothing on the screen).
         clock->advance(30);
-        touch.CheckLostUp();
+        pen(touch, 1, 2, 650, 410);
         QCOMPARE(reader.take(1), QStringList{"slot=1 id=-1 syn"});
-        QVERIFY(touch.PenUp(1)); // the last contact lifts: only now BTN_TOUCH goes to 0
+        pen(touch, 1, 0, 650, 410); // the last contact lifts: only now BTN_TOUCH goes to 0
         QCOMPARE(reader.take(1), QStringList{"slot=0 id=-1 touch=0 syn"});
-        QVERIFY(touch.PenDown(2, 1920, 799)); // slot 0 again, with a tracking id of its own
+        pen(touch, 2, 1, 0, 799); // slot 0 again, with a tracking id of its own
         QCOMPARE(reader.take(1), QStringList{"id=2 mtx=0 mty=799 touch=1 x=0 y=799 syn"});
+        touch.stopLostEventTimer();
     }
 
     void absolutePointerPressMoveReleaseAndLostUp()
@@ -113,18 +145,21 @@ private slots:
         Reader reader(device->deviceNode());
         QVERIFY(reader.dev);
         QCOMPARE(libevdev_get_abs_maximum(reader.dev, ABS_X), 65535);
-        SendMouseEvent mouse(std::move(device), clock, [] { return primary; });
+        PenDispatch mouse(std::make_shared<OneDevice<UinputMouseDevice>>(std::move(device)), clock);
+        mouse.setPenMode(PenMode::Mouse);
+        mouse.setTarget(target);
+        QVERIFY(mouse.startInjecting());
 
-        QVERIFY(mouse.PenDown(1, 2560, 400)); // the centre of the primary screen
+        pen(mouse, 1, 1, 640, 400); // the centre of the target screen
         QCOMPARE(reader.take(2), QStringList({"x=32767 y=32767 syn", "left=1 syn"}));
-        QVERIFY(mouse.PenMove(1, 3199, 799)); // its last pixel
+        pen(mouse, 1, 2, 1279, 799); // its last pixel
         QCOMPARE(reader.take(1), QStringList{"x=65483 y=65453 syn"});
-        QVERIFY(mouse.PenUp(1));
+        pen(mouse, 1, 0, 1279, 799);
         QCOMPARE(reader.take(1), QStringList{"left=0 syn"});
-        QVERIFY(mouse.PenDown(2, 1920, 0));
+        pen(mouse, 2, 1, 0, 0);
         QCOMPARE(reader.take(2), QStringList({"x=0 y=0 syn", "left=1 syn"}));
         clock->advance(90);
-        mouse.CheckLostUp();
+        mouse.chkLostUpEventsProc();
         QCOMPARE(reader.take(1), QStringList{"left=0 syn"});
     }
 };

@@ -36,7 +36,9 @@ private slots:
         Inkbridge& controller = rig.make();
         QSignalSpy shown(&controller, &Inkbridge::messageShown);
         controller.run();
+        QCOMPARE(rig.devices->log->devicesMade, 0); // nothing reaches the system before pen-on
         QTRY_VERIFY(controller.isConnected());
+        QCOMPARE(rig.devices->log->devices, 1);
         QCOMPARE(messages(shown), Messages({Inkbridge::MsgVerifying, Inkbridge::MsgConnected}));
         // The projector is told this computer's address on the chosen interface, and the
         // port the pens are received on.
@@ -45,7 +47,7 @@ private slots:
         QCOMPARE(QStringList({on.host, on.port, on.localAddress, on.localPort}) << QString::number(int(on.cmdid)),
                  QStringList({"127.0.0.1", "7142", "127.0.0.2", QString::number(rig.penPort), "0"}));
 
-        controller.pens().setScreenGeometry([] { return QRect(0, 0, 1280, 800); });
+        controller.pens().setTarget(QRect(0, 0, 1280, 800));
         controller.setPenMode(PenMode::Mouse);
         controller.receiver().handleDatagram(stroke(), QHostAddress("127.0.0.3")); // not the projector
         rig.sendPens(stroke());
@@ -186,6 +188,7 @@ private slots:
         QCOMPARE(rig.script->commands.size(), 2);
         QCOMPARE(rig.script->commands[1].cmdid, PenCommand::Off);
         QVERIFY(!controller.receiver().isListening());
+        QCOMPARE(rig.devices->log->devices, 0);
     }
 
     void exitDuringACommandGivesItUp()

@@ -1,5 +1,6 @@
 // The pen path below the socket: dispatch by button and pen mode, the mapping to the
-// screen, and the touch and mouse injectors' records, seen in recording devices.
+// screen, the touch and mouse injectors, and the records user32 receives from them, seen in
+// recording devices.
 #include "engine/pen/pendispatch.h"
 #include "support/manualclock.h"
 #include "support/recordinginjection.h"
@@ -43,6 +44,13 @@ QString describe(const PointerTouchInfo& r)
     return text;
 }
 
+// The smallest pixel offset whose normalised value is `normalised`, so that a move is shown
+// at the pixel it was sent for.
+int pixelOf(qint32 normalised, int extent)
+{
+    return int((qint64(normalised) * extent + 65534) / 65535);
+}
+
 // Touch frames ("1 hover 500,300, 3 drag 300,30") and mouse records ("move 500,300",
 // "down", "up"; moves shown back in pixels of `screen`), in the order sent.
 QStringList describe(const InjectionLog& log, const QRect& screen)
@@ -59,8 +67,8 @@ QStringList describe(const InjectionLog& log, const QRect& screen)
         QString text;
         if (r.mi.dwFlags == (MouseEventMove | MouseEventAbsolute))
             text = QStringLiteral("move %1,%2")
-                       .arg(screen.left() + denormaliseMouseCoordinate(r.mi.dx, screen.width()))
-                       .arg(screen.top() + denormaliseMouseCoordinate(r.mi.dy, screen.height()));
+                       .arg(screen.left() + pixelOf(r.mi.dx, screen.width()))
+                       .arg(screen.top() + pixelOf(r.mi.dy, screen.height()));
         else if (r.mi.dwFlags == MouseEventLeftDown || r.mi.dwFlags == MouseEventLeftUp)
             text = r.mi.dx || r.mi.dy ? QStringLiteral("button with a position")
                                       : QLatin1String(r.mi.dwFlags == MouseEventLeftDown ? "down" : "up");
@@ -77,10 +85,10 @@ struct Rig {
     PenDispatch pens{devices, clock};
     QRect screen{0, 0, 1280, 800}; // the pen space at scale 100: pen units are pixels
 
-    Rig() { pens.setScreenGeometry([this] { return screen; }); }
+    Rig() { pens.setTarget(screen); }
     // "down|move|up|press3 ID X Y" (buttons 1, 2, 0, 3), "wait MS", "lost" (the watchdog),
-    // "mouse", "touch" (the pen mode), "reject N" (the touch frame N frames from now),
-    // "screen W H" (the primary screen's size from now on).
+    // "mouse", "touch" (the pen mode), "reject N" (the device call N calls from now),
+    // "screen W H [X Y]" (the target screen from now on).
     void run(const QString& script)
     {
         static const QMap<QString, int> buttons{{"down", 1}, {"move", 2}, {"up", 0}, {"press3", 3}};
@@ -88,19 +96,20 @@ struct Rig {
             const QStringList f = step.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             const auto n = [&](int i) { return f.value(i).toInt(); };
             if (buttons.contains(f[0])) { // a datagram of one record
-                pens.penStatus(n(1), buttons[f[0]], n(2), n(3));
-                pens.flushDevices();
-            }
-            else if (f[0] == QLatin1String("wait"))
+                const PenEvent event{n(1), buttons[f[0]], n(2), n(3)};
+                pens.handleDatagram({&event, 1});
+            } else if (f[0] == QLatin1String("wait")) {
                 clock->advance(n(1));
-            else if (f[0] == QLatin1String("lost"))
+            } else if (f[0] == QLatin1String("lost")) {
                 pens.chkLostUpEventsProc();
-            else if (f[0] == QLatin1String("reject"))
-                devices->log->rejectTouchFrame = n(1);
-            else if (f[0] == QLatin1String("screen"))
-                screen = QRect(0, 0, n(1), n(2));
-            else
+            } else if (f[0] == QLatin1String("reject")) {
+                devices->log->rejectInput = n(1);
+            } else if (f[0] == QLatin1String("screen")) {
+                screen = QRect(n(3), n(4), n(1), n(2));
+                pens.setTarget(screen);
+            } else {
                 pens.setPenMode(f[0] == QLatin1String("mouse") ? PenMode::Mouse : PenMode::Touch);
+            }
         }
         pens.stopLostEventTimer();
     }
@@ -146,6 +155,15 @@ private slots:
         QTest::newRow("touch: a refused move leaves the pen up")
             << "down 5 50 50; down 1 10 10" << "reject 0; move 1 11 11; move 5 51 50"
             << QStringList{"5 drag 51,50 area@50,50"};
+        // A drag that goes on for longer than the lost-up time is one stroke, whatever the
+        // watchdog does meanwhile.
+        const QString longDrag = QStringLiteral("wait 60; move 1 510 300; wait 60; lost; move 1 520 300; "
+                                                "wait 60; move 1 530 300; wait 60; lost; up 1");
+        QTest::newRow("touch: a drag longer than the lost-up time stays down")
+            << down1 << longDrag
+            << QStringList{"1 drag 510,300 area@500,300", "1 drag 520,300 area@500,300",
+                           "1 drag 530,300 area@500,300", "1 lift 530,300 area@500,300",
+                           "1 leave 530,300 area@500,300"};
         QTest::newRow("mouse: down moves, then presses")
             << "mouse" << down1 << QStringList{"move 500,300", "down"};
         QTest::newRow("mouse: move and up") << "mouse; " + down1 << "move 1 510 305; up 1"
@@ -154,13 +172,22 @@ private slots:
             << "mouse" << "move 4 9 9" << QStringList{"move 9,9", "down"};
         QTest::newRow("mouse: 90 ms without a record, released")
             << "mouse; " + down1 << "wait 89; lost; wait 1; lost" << QStringList{"up"};
+        QTest::newRow("mouse: a drag longer than the lost-up time stays pressed")
+            << "mouse; " + down1 << longDrag
+            << QStringList{"move 510,300", "move 520,300", "move 530,300", "up"};
+        QTest::newRow("mouse: a refused press of a held pen keeps the earlier press")
+            << "mouse; " + down1 << "wait 50; reject 0; down 1 200 200; wait 40; move 2 9 9"
+            << QStringList{"up", "move 9,9", "down"};
         QTest::newRow("mouse: a new screen size holds from the next datagram")
             << "mouse; down 1 100 100" << "screen 1920 1080; move 1 100 100" << QStringList{"move 142,84"};
+        QTest::newRow("mouse: moves address the target where it lies on the desktop")
+            << "mouse; screen 1280 800 1920 0" << down1 << QStringList{"move 2420,300", "down"};
         QTest::newRow("dispatch: other buttons and positions off the screen do nothing")
             << "" << "press3 1 10 10; down 1 1280 0; down 1 -1 5; mouse; down 1 5 800" << QStringList();
-        QTest::newRow("dispatch: a pen keeps to the mode of each event")
+        // A pen pressed in one mode must not stay pressed on that mode's device.
+        QTest::newRow("dispatch: a mode change lifts the old mode's pens")
             << down1 << "mouse; move 1 510 305"
-            << QStringList{"move 510,305", "down"};
+            << QStringList{"1 lift 500,300", "1 leave 500,300", "move 510,305", "down"};
     }
     void penPath()
     {
@@ -168,7 +195,7 @@ private slots:
         QFETCH(QString, act);
         QFETCH(QStringList, sent);
         Rig rig;
-        QVERIFY(rig.pens.createTouchInjector());
+        QVERIFY(rig.pens.startInjecting());
         rig.run(setup);
         rig.devices->log->touchFrames.clear();
         rig.devices->log->mouseInputs.clear();
@@ -179,18 +206,28 @@ private slots:
     void touchSessionStartsWithTheFirstContact()
     {
         Rig rig;
-        QVERIFY(rig.pens.createTouchInjector());
+        QVERIFY(rig.pens.startInjecting());
         rig.run("down 1 1 1; down 2 2 2; up 1; up 2; down 1 1 1");
         QCOMPARE(rig.devices->log->touchSessions, 2);
         QCOMPARE(rig.clock->pauses(), QList<int>({20, 20})); // the system wants a moment
     }
 
-    void touchModeWithoutTouchInjectorDropsEvents()
+    // A device exists only while the pens are injected; the one of the other mode replaces
+    // it, and pens still down are lifted before their device goes.
+    void devicesLiveWhileInjecting()
     {
         Rig rig;
-        rig.run("down 1 500 300; move 1 10 10; up 1");
-        QVERIFY(rig.devices->log->touchFrames.isEmpty());
-        QVERIFY(rig.devices->log->mouseInputs.isEmpty());
+        rig.run("down 1 500 300; move 1 10 10");
+        QCOMPARE(rig.devices->log->devicesMade, 0);
+        QVERIFY(rig.pens.startInjecting());
+        rig.run("down 1 500 300; mouse; down 2 10 10");
+        QCOMPARE(rig.devices->log->devices, 1);
+        QCOMPARE(rig.devices->log->devicesMade, 2);
+        rig.pens.stopInjecting();
+        QCOMPARE(rig.devices->log->devices, 0);
+        QCOMPARE(describe(*rig.devices->log, rig.screen),
+                 QStringList({"1 hover 500,300", "1 down 500,300", "1 lift 500,300",
+                              "1 leave 500,300", "move 10,10", "down", "up"}));
     }
 
     // The watchdog runs on its own 90 ms after the last record; when its timer fires a tick
@@ -199,7 +236,8 @@ private slots:
     {
         Rig rig;
         rig.pens.setPenMode(PenMode::Mouse);
-        rig.pens.penStatus(1, 1, 500, 300);
+        QVERIFY(rig.pens.startInjecting());
+        rig.run("down 1 500 300");
         rig.clock->advance(LOST_UP_TIMEOUT_MS - 1);
         rig.pens.chkLostUpEventsProc();
         rig.clock->advance(1);

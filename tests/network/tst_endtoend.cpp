@@ -87,7 +87,7 @@ private slots:
         services.injection = devices;
         services.store = SettingsStore(QSettings::IniFormat);
         Inkbridge controller(std::move(services));
-        controller.pens().setScreenGeometry([] { return QRect(0, 0, 1280, 800); });
+        controller.pens().setTarget(QRect(0, 0, 1280, 800));
         std::unique_ptr<Flood> strangers(flood ? new Flood : nullptr);
 
         controller.run();

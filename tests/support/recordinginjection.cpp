@@ -1,64 +1,90 @@
 #include "support/recordinginjection.h"
 
 namespace {
-class TouchRecorder final : public TouchDevice {
+// Counts the devices of a log that exist.
+class Counted {
 public:
-    explicit TouchRecorder(std::shared_ptr<InjectionLog> log) : m_log(std::move(log)) {}
-    bool open(QString*) override { return true; }
-    void close() override {}
-    bool initialize(quint32, quint32) override
+    explicit Counted(std::shared_ptr<InjectionLog> log) : m_log(std::move(log))
+    {
+        if (m_log) {
+            ++m_log->devices;
+            ++m_log->devicesMade;
+        }
+    }
+    ~Counted()
+    {
+        if (m_log)
+            --m_log->devices;
+    }
+    Q_DISABLE_COPY_MOVE(Counted)
+
+protected:
+    std::shared_ptr<InjectionLog> m_log;
+};
+
+class TouchRecorder final : public TouchDevice, Counted {
+public:
+    explicit TouchRecorder(std::shared_ptr<InjectionLog> log) : Counted(std::move(log)) {}
+    bool open(const QRect&, QString*) override { return true; }
+    bool beginSession(quint32) override
     {
         if (m_log)
             ++m_log->touchSessions;
         return true;
     }
-    bool inject(quint32 count, const injection::PointerTouchInfo* records) override
+    bool inject(std::span<const TouchPoint> frame) override
     {
+        const injection::PointerTouchInfo* records = m_records.build(frame);
         if (!m_log)
             return true;
-        if (m_log->rejectTouchFrame >= 0 && m_log->rejectTouchFrame-- == 0)
+        if (m_log->refuses())
             return false;
-        m_log->touchFrames.append(InjectionLog::TouchFrame(records, records + count));
+        m_log->touchFrames.append(InjectionLog::TouchFrame(records, records + frame.size()));
         return true;
     }
     quint32 lastError() const override { return 87; } // ERROR_INVALID_PARAMETER
 
 private:
-    std::shared_ptr<InjectionLog> m_log;
+    injection::PointerTouchFrames m_records;
 };
 
-class MouseRecorder final : public MouseDevice {
+class MouseRecorder final : public MouseDevice, Counted {
 public:
-    explicit MouseRecorder(std::shared_ptr<InjectionLog> log) : m_log(std::move(log)) {}
+    explicit MouseRecorder(std::shared_ptr<InjectionLog> log) : Counted(std::move(log)) {}
     QString failure() const override { return {}; }
-    quint32 send(const injection::InputRecord& record) override
+    bool send(MouseStep step, QPoint pixel) override
     {
-        if (m_log)
-            m_log->mouseInputs.append(record);
-        return 1;
+        const injection::InputRecord record = injection::makeMouseInput(step, pixel, m_target);
+        if (!m_log)
+            return true;
+        if (m_log->refuses())
+            return false;
+        m_log->mouseInputs.append(record);
+        return true;
     }
+    void setTarget(const QRect& target) override { m_target = target; }
 
 private:
-    std::shared_ptr<InjectionLog> m_log;
+    QRect m_target;
 };
 } // namespace
 
-std::unique_ptr<TouchDevice> RecordingInjectionBackend::createTouchDevice(const ScreenGeometry&)
+std::unique_ptr<TouchDevice> RecordingInjectionBackend::createTouchDevice()
 {
     return std::make_unique<TouchRecorder>(log);
 }
 
-std::unique_ptr<MouseDevice> RecordingInjectionBackend::createMouseDevice(const ScreenGeometry&)
+std::unique_ptr<MouseDevice> RecordingInjectionBackend::createMouseDevice()
 {
     return std::make_unique<MouseRecorder>(log);
 }
 
-std::unique_ptr<TouchDevice> NullInjectionBackend::createTouchDevice(const ScreenGeometry&)
+std::unique_ptr<TouchDevice> NullInjectionBackend::createTouchDevice()
 {
     return std::make_unique<TouchRecorder>(nullptr);
 }
 
-std::unique_ptr<MouseDevice> NullInjectionBackend::createMouseDevice(const ScreenGeometry&)
+std::unique_ptr<MouseDevice> NullInjectionBackend::createMouseDevice()
 {
     return std::make_unique<MouseRecorder>(nullptr);
 }

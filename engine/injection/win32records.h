@@ -1,13 +1,18 @@
 #pragma once
 
-// The input records the injectors hand to their devices. They are laid out byte for byte
-// like the Windows SDK's POINTER_TOUCH_INFO and INPUT (with its MOUSEINPUT member), so the
-// Windows devices pass them to user32 as they are, and every other device reads the same
-// fields. This header uses no Qt and no Windows header: it is compiled by the mingw-w64
-// check too, where the layouts are compared with the SDK's own structures.
+// The records the Windows devices hand to user32, built from the injectors' frames and
+// steps. They are laid out byte for byte like the Windows SDK's POINTER_TOUCH_INFO and INPUT
+// (with its MOUSEINPUT member); win32calls_win.cpp compares the layouts with the SDK's own
+// structures. Plain code without a Windows header, so that the Linux tests check what user32
+// receives.
 
+#include "engine/injection/injectiondevices.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 
 namespace injection {
 
@@ -47,7 +52,6 @@ inline constexpr std::uint32_t MouseEventMove = 0x0001;
 inline constexpr std::uint32_t MouseEventLeftDown = 0x0002;
 inline constexpr std::uint32_t MouseEventLeftUp = 0x0004;
 inline constexpr std::uint32_t MouseEventAbsolute = 0x8000;
-inline constexpr std::uint32_t MouseNormalisedMax = 65535;
 
 struct PixelPoint { // POINT
     std::int32_t x;
@@ -113,26 +117,26 @@ static_assert(sizeof(InputRecord) == (sizeof(void*) == 8 ? 40 : 28),
 static_assert(offsetof(PointerTouchInfo, touchFlags) == (sizeof(void*) == 8 ? 96 : 88),
               "POINTER_INFO is 96 bytes in 64-bit and 88 bytes in 32-bit code");
 
-// Fills `record` (cleared first) as one contact of a touch frame: the contact's id, flags
-// and position, a 4 x 4 contact area around the point where it went down, orientation 90
-// and pressure 32000.
-void fillTouchRecord(PointerTouchInfo& record, std::uint32_t pointerId, std::uint32_t flags,
-                     std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy);
-// Whether `record`, filled by fillTouchRecord before, holds exactly this contact (the
-// fields fillTouchRecord sets to constants are not compared).
-bool holdsTouchContact(const PointerTouchInfo& record, std::uint32_t pointerId, std::uint32_t flags,
-                       std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy);
+// The touch frames user32 receives: one POINTER_TOUCH_INFO a contact, in the frame's order.
+// A frame usually changes one contact of the last: the records of the others are still in
+// the array as that frame left them, and only those that differ are written again.
+class PointerTouchFrames {
+public:
+    PointerTouchFrames();
+    // The records of `frame` (at most MaxTouchContacts contacts), valid until the next call.
+    const PointerTouchInfo* build(std::span<const TouchPoint> frame);
 
-// One mouse input record with the system's own time stamp and no extra information.
-InputRecord makeMouseRecord(std::int32_t dx, std::int32_t dy, std::uint32_t flags);
+private:
+    std::unique_ptr<std::array<PointerTouchInfo, MaxTouchContacts>> m_records;
+};
 
-// Maps a pixel offset inside a screen of `extent` pixels to the 0..65535 space of absolute
-// mouse input: offset x 65535 / extent in unsigned 32-bit arithmetic, truncated. An extent
-// of 0 gives 0.
-std::int32_t normaliseMouseCoordinate(std::int32_t offset, std::int32_t extent);
+// The pointer flags of a contact in a touch state, and the flags of a mouse step (the
+// diagnostics show them too).
+std::uint32_t pointerFlags(TouchState state);
+std::uint32_t mouseEventFlags(MouseStep step);
 
-// The inverse used by devices that take pixels: the smallest pixel offset whose normalised
-// value is `normalised`, so that a pixel survives the round trip exactly.
-std::int32_t denormaliseMouseCoordinate(std::int32_t normalised, std::int32_t extent);
+// The INPUT record of one mouse step: moves address the `target` screen as 0..65535 on each
+// axis; a press or release carries no position.
+InputRecord makeMouseInput(MouseStep step, QPoint pixel, const QRect& target);
 
 } // namespace injection

@@ -19,7 +19,6 @@ TouchInjection::TouchInjection(std::unique_ptr<TouchDevice> device,
                                std::shared_ptr<MonotonicClock> clock, const QRect& target)
     : m_device(std::move(device)), m_clock(std::move(clock))
 {
-    m_points.reserve(MAX_TOUCH_CONTACTS);
     QString error;
     m_ready = m_device && m_device->open(target, &error);
     if (!m_ready && !error.isEmpty())
@@ -28,24 +27,26 @@ TouchInjection::TouchInjection(std::unique_ptr<TouchDevice> device,
 
 bool TouchInjection::send(const ContactFrame& frame, TouchState state)
 {
-    m_points.clear();
-    for (const PenContact& pen : frame.contacts)
-        m_points.push_back({pen.id, changes(pen.phase) ? state : TouchState::Drag, pen.position,
-                            pen.downPosition});
-    if (m_points.empty())
+    const size_t count = std::min<size_t>(frame.contacts.size(), MAX_TOUCH_CONTACTS);
+    if (count == 0)
         return false;
-    if (m_device->inject(m_points))
+    for (size_t i = 0; i < count; ++i) {
+        const PenContact& pen = frame.contacts[i];
+        m_points[i] = {pen.id, changes(pen.phase) ? state : TouchState::Drag, pen.position,
+                       pen.downPosition};
+    }
+    const std::span<const TouchPoint> points(m_points.data(), count);
+    if (m_device->inject(points))
         return true;
 
     // The flags are those the records carried, as user32 would have got them.
     const quint32 error = m_device->lastError();
-    for (int i = 0; i < int(m_points.size()); ++i) {
-        const TouchPoint& point = m_points[size_t(i)];
+    for (int i = 0; i < int(count); ++i) {
+        const TouchPoint& point = points[size_t(i)];
         qCDebug(lcInject, " -->contact[idx=%d, pid=%d, x=%d, y=%d, flags=%08X]", i, int(point.id),
                 point.position.x(), point.position.y(), injection::pointerFlags(point.state));
     }
-    qCDebug(lcInject, " -->InjectTouchInput:count=%d, result=%s(%08X)", int(m_points.size()), "NG",
-            error);
+    qCDebug(lcInject, " -->InjectTouchInput:count=%d, result=%s(%08X)", int(count), "NG", error);
     return false;
 }
 

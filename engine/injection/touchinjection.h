@@ -4,8 +4,8 @@
 #include "engine/injection/injectiondevices.h"
 #include "engine/injection/pencontacts.h"
 
+#include <array>
 #include <memory>
-#include <vector>
 
 // At most this many contacts; pen ids are one byte, so the dispatch never holds more.
 inline constexpr quint32 MAX_TOUCH_CONTACTS = 256;
@@ -32,5 +32,5 @@ private:
     std::unique_ptr<TouchDevice> m_device;
     std::shared_ptr<MonotonicClock> m_clock;
     bool m_ready = false;
-    std::vector<TouchPoint> m_points; // the frame being sent, reused
+    std::array<TouchPoint, MAX_TOUCH_CONTACTS> m_points; // the frame being sent
 };

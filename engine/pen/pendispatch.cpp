@@ -72,37 +72,44 @@ void PenDispatch::stopInjecting()
 void PenDispatch::setTarget(const QRect& pixels)
 {
     m_target = pixels;
+    m_image = PenSpaceImage(pixels);
     if (m_injector)
         m_injector->setTarget(pixels);
 }
 
-bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
+PenSpaceImage::PenSpaceImage(const QRect& screenPixels) : m_screen(screenPixels)
 {
     const unsigned width = unsigned(qMax(screenPixels.width(), 0));
     const unsigned height = unsigned(qMax(screenPixels.height(), 0));
     if (width == 0 || height == 0)
-        return false;
-    // The screen's image in pen space: the largest rectangle of the screen's aspect ratio
-    // at a scale in hundredths, centred.
+        return;
+    // The largest rectangle of the screen's aspect ratio at a scale in hundredths, centred.
+    // A screen over 128000 or 80000 pixels has an empty image: nothing maps onto it.
     const unsigned scale = qMin(80000u / height, 128000u / width);
     const int imageWidth = int(scale * width / 100);
     const int imageHeight = int(scale * height / 100);
-    // A screen over 128000 or 80000 pixels has an empty image: nothing maps onto it.
-    if (imageWidth == 0 || imageHeight == 0)
-        return false;
-    const int marginX = (PEN_SPACE_WIDTH - imageWidth) / 2;
-    const int marginY = (PEN_SPACE_HEIGHT - imageHeight) / 2;
+    m_image = QRect((PEN_SPACE_WIDTH - imageWidth) / 2, (PEN_SPACE_HEIGHT - imageHeight) / 2,
+                    imageWidth, imageHeight);
+}
+
+bool PenSpaceImage::map(QPoint& point) const
+{
     const int posx = point.x();
     const int posy = point.y();
-    if (posx < marginX || posx >= marginX + imageWidth || posy < marginY ||
-        posy >= marginY + imageHeight)
+    if (m_image.isEmpty() || posx < m_image.left() || posx >= m_image.left() + m_image.width() ||
+        posy < m_image.top() || posy >= m_image.top() + m_image.height())
         return false;
-    // A non-zero scale bounds the screen to 128000 x 80000 pixels, so these products stay
+    // A non-empty image bounds the screen to 128000 x 80000 pixels, so these products stay
     // far below 2^31.
-    const int x = (posx - marginX) * int(width) / imageWidth;
-    const int y = (posy - marginY) * int(height) / imageHeight;
-    point = QPoint(screenPixels.left() + x, screenPixels.top() + y);
+    const int x = (posx - m_image.left()) * m_screen.width() / m_image.width();
+    const int y = (posy - m_image.top()) * m_screen.height() / m_image.height();
+    point = QPoint(m_screen.left() + x, m_screen.top() + y);
     return true;
+}
+
+bool PenDispatch::mapPenToScreen(QPoint& point, const QRect& screenPixels)
+{
+    return PenSpaceImage(screenPixels).map(point);
 }
 
 std::vector<PenContact>::iterator PenDispatch::lowerBound(quint32 id)
@@ -128,11 +135,18 @@ InjectResult PenDispatch::injectFrame(bool firstContact)
             if (pen.phase == ContactPhase::Down)
                 pen.lastEventMs = m_now;
     }
-    std::erase_if(m_pens, [result](const PenContact& pen) {
-        return released(pen) || (result != InjectResult::Done && pen.phase != ContactPhase::Held);
-    });
-    for (PenContact& pen : m_pens)
+    // Released pens leave, and so does a changed pen whose input the system refused; the
+    // rest rest as held.
+    auto kept = m_pens.begin();
+    for (PenContact& pen : m_pens) {
+        if (released(pen) || (result != InjectResult::Done && pen.phase != ContactPhase::Held))
+            continue;
         pen.phase = ContactPhase::Held;
+        if (&*kept != &pen)
+            *kept = pen;
+        ++kept;
+    }
+    m_pens.erase(kept, m_pens.end());
     return result;
 }
 
@@ -190,7 +204,7 @@ void PenDispatch::penStatus(const PenEvent& event)
         releaseSilentPens();
 
     QPoint point(event.posx, event.posy);
-    if (!mapPenToScreen(point, m_target)) {
+    if (!m_image.map(point)) {
         qCDebug(lcPen, "penStatus[id=%d, button=%d, posx=%d, posy=%d(Out of Range!)]", event.id,
                 event.button, event.posx, event.posy);
         return;

@@ -15,6 +15,20 @@
 #include <span>
 #include <vector>
 
+// The target screen's image in the projector's 1280 x 800 pen space, worked out once for
+// each target: the pen's units inside it map to the screen's pixels.
+class PenSpaceImage {
+public:
+    explicit PenSpaceImage(const QRect& screenPixels = {});
+    // Maps `point` from pen units to a pixel of the screen. False, leaving `point` alone,
+    // when it lies outside the image (or the screen is so large that its image is empty).
+    bool map(QPoint& point) const;
+
+private:
+    QRect m_screen;
+    QRect m_image; // in pen units
+};
+
 // Pen event dispatch: maps each pen event from the projector's 1280 x 800 pen space to a
 // pixel of the target screen, keeps the table of pens that are down, and hands the injector
 // of the pen mode a frame of every pen after each event. A watchdog releases pens whose up
@@ -52,9 +66,7 @@ public:
     // last one.
     void handleDatagram(std::span<const PenEvent> events);
 
-    // Maps `point` from pen units to a pixel of `screenPixels`. False, leaving `point`
-    // alone, when the point lies outside the screen's image in pen space (or the screen is
-    // so large that its image is empty).
+    // PenSpaceImage(screenPixels).map(point).
     static bool mapPenToScreen(QPoint& point, const QRect& screenPixels);
 
     int activePenCount() const { return int(m_pens.size()); }
@@ -82,6 +94,7 @@ private:
     std::unique_ptr<PenInjector> m_injector;
     PenMode m_penMode = PenMode::Touch;
     QRect m_target;
+    PenSpaceImage m_image;
     std::vector<PenContact> m_pens; // the pens that are down, by ascending id
     qint64 m_now = 0;               // the clock when the datagram or the watchdog began
     qint64 m_lastEventMs = 0;       // when the last pen event came

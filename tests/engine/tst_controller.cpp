@@ -55,31 +55,47 @@ private slots:
         QCOMPARE(rig.devices->log->mouseInputs[0].mi.dx, 32767);
     }
 
-    void unusableSettingsAskForTheDialog_data()
+    // The stored settings are what a person or an admin wrote: usable ones connect at start,
+    // any other asks for the dialog (and nothing is sent, however often Connect is chosen).
+    void storedSettings_data()
     {
         QTest::addColumn<QString>("ipAddress");
         QTest::addColumn<QString>("adapter");
-        QTest::addColumn<int>("port");
-        QTest::newRow("first start") << "" << "" << 7142;
-        QTest::newRow("interface gone") << "127.0.0.1" << "eth9" << 7142;
-        QTest::newRow("three-part address") << "10.1.2" << "qr0" << 7142;
-        QTest::newRow("port 0") << "127.0.0.1" << "qr0" << 0;
+        QTest::addColumn<QVariant>("port"); // as the settings file holds it
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("lowest port") << "127.0.0.1" << "qr0" << QVariant(1) << true;
+        QTest::newRow("highest port") << "127.0.0.1" << "qr0" << QVariant(65535) << true;
+        QTest::newRow("first start") << "" << "" << QVariant(7142) << false;
+        QTest::newRow("interface gone") << "127.0.0.1" << "eth9" << QVariant(7142) << false;
+        QTest::newRow("three-part address") << "10.1.2" << "qr0" << QVariant(7142) << false;
+        QTest::newRow("port 0") << "127.0.0.1" << "qr0" << QVariant(0) << false;
+        QTest::newRow("port past 65535") << "127.0.0.1" << "qr0" << QVariant(65536) << false;
+        QTest::newRow("negative port") << "127.0.0.1" << "qr0" << QVariant(-7142) << false;
+        QTest::newRow("port not a number") << "127.0.0.1" << "qr0" << QVariant("7142a") << false;
     }
-    void unusableSettingsAskForTheDialog()
+    void storedSettings()
     {
         QFETCH(QString, ipAddress);
         QFETCH(QString, adapter);
-        QFETCH(int, port);
+        QFETCH(QVariant, port);
+        QFETCH(bool, usable);
         ControllerRig rig;
         ConnectionSettings settings = ControllerRig::usableTarget();
         settings.ipAddress = ipAddress;
         settings.adapter = adapter;
-        settings.port = port;
         rig.store(settings);
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay")
+            .setValue("Settings/Port", port);
         Inkbridge& controller = rig.make();
         QSignalSpy shown(&controller, &Inkbridge::messageShown);
         QSignalSpy dialog(&controller, &Inkbridge::execCommSetting);
         controller.run();
+        if (usable) {
+            QTRY_COMPARE(rig.script->commands.size(), 1);
+            QCOMPARE(rig.script->commands[0].port, port.toString());
+            QCOMPARE(dialog.size(), 0);
+            return;
+        }
         QCOMPARE(messages(shown), Messages{Inkbridge::MsgConnectFailed});
         QCOMPARE(dialog.size(), 1);
         controller.connectProjector(); // still unusable: said again, nothing sent

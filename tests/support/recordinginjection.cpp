@@ -1,5 +1,7 @@
 #include "support/recordinginjection.h"
 
+#include <utility>
+
 namespace {
 // Counts the devices of a log that exist.
 class Counted {
@@ -59,13 +61,20 @@ public:
             return true;
         if (m_log->refuses())
             return false;
-        m_log->mouseInputs.append(record);
+        m_held.append(record);
         return true;
+    }
+    // Like the XTest device, it holds the steps back until the flush after the datagram.
+    void flush() override
+    {
+        if (m_log)
+            m_log->mouseInputs.append(std::exchange(m_held, {}));
     }
     void setTarget(const QRect& target) override { m_target = target; }
 
 private:
     QRect m_target;
+    QList<injection::InputRecord> m_held;
 };
 } // namespace
 

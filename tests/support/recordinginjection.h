@@ -13,7 +13,7 @@
 struct InjectionLog {
     using TouchFrame = std::vector<injection::PointerTouchInfo>;
     QList<TouchFrame> touchFrames;
-    QList<injection::InputRecord> mouseInputs;
+    QList<injection::InputRecord> mouseInputs; // as they reached the system: at each flush
     int touchSessions = 0; // beginSession() calls: one per first contact of a session
     int devices = 0;       // devices that exist now
     int devicesMade = 0;

@@ -3,7 +3,6 @@
 // tests/support, and every search goes to the loopback interface "qr0".
 #include "support/fakes.h"
 #include "support/packets.h"
-#include "ui/aboutdialog.h"
 #include "ui/addressinput.h"
 #include "ui/communicationsettings.h"
 #include "ui/icons.h"
@@ -13,7 +12,6 @@
 #include "ui/pjsearchdlg.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -119,22 +117,6 @@ private slots:
         rig.devices->log->touchAvailable = false;
         emit tray.menu().aboutToShow();
         QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0111111"));
-    }
-
-    void balloons()
-    {
-        QStringList texts;
-        QList<QSystemTrayIcon::MessageIcon> icons;
-        for (int number = Inkbridge::MsgVerifying; number <= Inkbridge::MsgPenPortTaken; ++number)
-            texts << InkbridgeTray::messageText(number), icons << InkbridgeTray::messageIcon(number);
-        QCOMPARE(texts, QStringList({"Now verifying connection with the projector.", "Connected to the projector.",
-                                     "Disconnected the projector.", "A connection could not be made with the projector.",
-                                     "There is no response from the projector.", "The command execution failed.",
-                                     "Pen input cannot be received: UDP port 8330 is used by another program. "
-                                     "Close that program, then choose Connect again."}));
-        using I = QSystemTrayIcon;
-        QCOMPARE(icons, QList<I::MessageIcon>({I::Information, I::Information, I::Information, I::Warning,
-                                               I::Critical, I::Critical, I::Warning}));
     }
 
     // First start without settings: the settings dialog opens and searches by itself; the
@@ -272,12 +254,6 @@ private slots:
         QCOMPARE(list.result(), int(QDialog::Accepted));
         QCOMPARE(list.GetSelectedIpList(), QList<QHostAddress>{QHostAddress("127.0.0.5")});
         QCOMPARE(list.GetNicName(list.GetNicIndex()), QStringLiteral("qr0"));
-    }
-
-    void aboutShowsTheProjectVersion()
-    {
-        AboutDialog about;
-        QCOMPARE(child<QLabel>(&about, "label_VersionNomber")->text(), QStringLiteral(QR_VERSION));
     }
 };
 

@@ -28,19 +28,22 @@ Inkbridge::Services Inkbridge::platformServices()
     services.injection = createPlatformInjectionBackend();
     services.commands = std::make_unique<LinkCommandRunner>();
     services.clock = makeSteadyClock();
+    services.penThread = true;
     return services;
 }
 
 Inkbridge::Inkbridge(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
-      m_pen(m_services.injection, m_services.clock)
+      m_pen(m_services.injection, m_services.clock, m_services.penThread)
 {
     // The pens land on the primary screen, wherever it is now.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         m_screen = std::make_unique<PrimaryScreenTracker>();
-        connect(m_screen.get(), &PrimaryScreenTracker::pixelsChanged, &m_pen.dispatch,
-                &PenDispatch::setTarget);
-        m_pen.dispatch.setTarget(m_screen->pixels());
+        const auto aimAt = [this](const QRect& pixels) {
+            m_pen.post([pixels](PenPath& path) { path.dispatch.setTarget(pixels); });
+        };
+        connect(m_screen.get(), &PrimaryScreenTracker::pixelsChanged, this, aimAt);
+        aimAt(m_screen->pixels());
     }
     qRegisterMetaType<CPenControl>();
     // Queued, so that a command always runs after the slot that asked for it has returned,
@@ -57,7 +60,7 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
 Inkbridge::~Inkbridge()
 {
     // No command goes to the projector from here: Exit has sent the pen-off already.
-    m_pen.receiver.close();
+    m_pen.call([](PenPath& path) { path.receiver.close(); });
 }
 
 void Inkbridge::run()
@@ -132,7 +135,9 @@ void Inkbridge::PenCtlProc(const CPenControl& cmd)
 {
     const CommandOutcome outcome = m_services.commands->run(cmd, m_abortRequested);
     if (outcome.result == CommandResult::Ok && cmd.cmdid == PenCommand::On)
-        m_pen.receiver.acceptFrom(outcome.projector);
+        m_pen.post([projector = outcome.projector](PenPath& path) {
+            path.receiver.acceptFrom(projector);
+        });
     emit pencmddone(cmd.cmdid, outcome.result);
     m_abortRequested = false;
 }
@@ -141,9 +146,10 @@ void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
 {
     m_pendingCommand.reset();
     if (cmdid == PenCommand::On && result == CommandResult::Ok) {
-        if (m_pen.receiver.listen(m_services.penPort)) {
+        const quint16 port = m_services.penPort;
+        if (m_pen.call([port](PenPath& path) { return path.receiver.listen(port); })) {
             setConnected(true);
-            m_pen.dispatch.startInjecting();
+            m_pen.post([](PenPath& path) { path.dispatch.startInjecting(); });
             showMessage(MsgConnected);
         } else {
             // Nothing could ever arrive: say so instead of showing "connected".
@@ -155,8 +161,10 @@ void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
         setConnected(false);
         showMessage(messageForResult(cmdid, result));
         if (cmdid == PenCommand::Off && result == CommandResult::Ok) {
-            m_pen.receiver.close();
-            m_pen.dispatch.stopInjecting();
+            m_pen.post([](PenPath& path) {
+                path.receiver.close();
+                path.dispatch.stopInjecting();
+            });
         }
     }
     if (m_state == State::Commanding)
@@ -221,7 +229,7 @@ void Inkbridge::endDialog()
 
 void Inkbridge::setPenMode(PenMode mode)
 {
-    m_pen.dispatch.setPenMode(mode);
+    m_pen.post([mode](PenPath& path) { path.dispatch.setPenMode(mode); });
     m_settings.penMode = mode;
 }
 

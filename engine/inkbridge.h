@@ -2,7 +2,7 @@
 
 #include "engine/injection/screengeometry.h"
 #include "engine/link/pencommandrunner.h"
-#include "engine/pen/penpath.h"
+#include "engine/pen/penthread.h"
 #include "engine/settings/connectionsettings.h"
 #include "protocol/pencommand.h"
 
@@ -50,6 +50,7 @@ public:
         std::shared_ptr<MonotonicClock> clock;
         quint16 penPort = PEN_STATUS_PORT; // where the pen states are received
         int quitDelayMs = 5000;            // from Exit to the end of the program
+        bool penThread = false;            // the pen path on a thread of its own (the program's)
     };
     static Services platformServices();
 
@@ -79,18 +80,18 @@ public:
     State state() const { return m_state; }
     bool isBusy() const { return m_state != State::Idle; }
     bool isConnected() const { return m_connected; }
-    PenMode penMode() const { return m_pen.dispatch.penMode(); }
+    PenMode penMode() const { return m_settings.penMode; }
     // Used from the next pen event on; stored at Exit.
     void setPenMode(PenMode mode);
-    bool touchInjectionAvailable() const { return m_pen.dispatch.touchInjectionAvailable(); }
+    bool touchInjectionAvailable() const { return m_services.injection->touchInjectionAvailable(); }
     // The working copy of the settings, with the pen mode in use.
     const ConnectionSettings& settings() const { return m_settings; }
     // The settings name a target and an interface that has an IPv4 address.
     bool checkConnectionTarget() const;
     QHostAddress adapterLocalAddress() const;
 
-    PenDispatch& pens() { return m_pen.dispatch; }
-    PenReceiver& receiver() { return m_pen.receiver; }
+    // The receiver and the dispatch, reached on their own thread.
+    PenThread& penPath() { return m_pen; }
 
 signals:
     void execConnect();
@@ -116,7 +117,7 @@ private:
     void showMessage(Message number);
 
     Services m_services;
-    PenPath m_pen; // socket, dispatch, the pen mode's injector and device, lost-event timer
+    PenThread m_pen; // socket, dispatch, the pen mode's injector and device, lost-event timer
     std::unique_ptr<PrimaryScreenTracker> m_screen; // where the pens land, with a screen
     ConnectionSettings m_settings; // working copy: written back at Exit only
     State m_state = State::Idle;

@@ -86,8 +86,12 @@ private slots:
         Inkbridge::Services services = Inkbridge::platformServices();
         services.injection = devices;
         services.store = SettingsStore(QSettings::IniFormat);
-        Inkbridge controller(std::move(services));
-        controller.pens().setTarget(QRect(0, 0, 1280, 800));
+        Inkbridge controller(std::move(services)); // the pens on a thread of their own
+        controller.penPath().call([](PenPath& path) { path.dispatch.setTarget(QRect(0, 0, 1280, 800)); });
+        // The devices are used on the pen thread: their log is read there too.
+        const auto injected = [&] {
+            return controller.penPath().call([&](PenPath&) { return devices->log->mouseInputs; });
+        };
         std::unique_ptr<Flood> strangers(flood ? new Flood : nullptr);
 
         controller.run();
@@ -96,16 +100,16 @@ private slots:
         // The "line" script: a press (a move and a button), 16 moves, a release.
         const int expected = 2 + 16 + 1;
         QCOMPARE(projector.lines("pen-tx ").size(), 18);
-        QTRY_COMPARE_WITH_TIMEOUT(devices->log->mouseInputs.size(), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(injected().size(), expected, 10000);
         strangers.reset();
-        QCOMPARE(devices->log->mouseInputs.last().mi.dwFlags, injection::MouseEventLeftUp);
+        QCOMPARE(injected().last().mi.dwFlags, injection::MouseEventLeftUp);
 
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
         controller.exitProgram();
         QVERIFY(projector.waitForLines("cmd-rx ", 2));
         QVERIFY(projector.lines("cmd-rx ").last().endsWith("03 CE 00 00 01 01 D3"));
         QVERIFY(projector.waitForLines("pen-stop "));
-        QCOMPARE(devices->log->mouseInputs.size(), expected); // none of the other host's
+        QCOMPARE(injected().size(), expected); // none of the other host's
     }
 
     // A broadcast search lists every projector that answers (each acknowledged), and a

@@ -192,7 +192,8 @@ fi
 # Outside: packages and build as the invoking user, then the rest as root.
 if [ "$built" -eq 0 ]; then
     "$root/scripts/install-deps.sh"
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    # The test command's normal build, so that the two share build/ without rebuilding.
+    (cd "$root" && cmake --preset normal -B "$build" >/dev/null)
     cmake --build "$build" --target QuillRelay projector-sim pen-canvas
 fi
 if [ "$(id -u)" -ne 0 ]; then

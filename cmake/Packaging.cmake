@@ -16,10 +16,12 @@ if(QR_PLATFORM_LINUX)
         get_filename_component(language ${qm_dir} NAME)
         install(FILES ${qm} DESTINATION ${QR_INSTALL_APPDIR}/${language})
     endforeach()
-    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
-    file(CREATE_LINK ../lib/quillrelay/QuillRelay ${CMAKE_BINARY_DIR}/packaging/quillrelay
-         SYMBOLIC)
-    install(FILES ${CMAKE_BINARY_DIR}/packaging/quillrelay DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The link is made where the files are installed, so that the build folder itself needs
+    # no file system with symbolic links.
+    install(CODE "
+        set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        file(MAKE_DIRECTORY \"\${bin}\")
+        file(CREATE_LINK ../${QR_INSTALL_APPDIR}/QuillRelay \"\${bin}/quillrelay\" SYMBOLIC)")
 
     install(FILES ${QR_LINUX_DIR}/${QR_APP_ID}.desktop DESTINATION share/applications)
     install(FILES ${QR_LINUX_DIR}/${QR_APP_ID}.metainfo.xml DESTINATION share/metainfo)

@@ -1,5 +1,7 @@
-# Which platform backends the build can offer. Each subsystem's sources.cmake picks its
-# platform files from these switches, so the choice is made in one place per job.
+# Which platform the build is for (QR_PLATFORM_WINDOWS or QR_PLATFORM_LINUX) and what its
+# backends need. Each target's CMakeLists.txt adds its suffix-named platform files (_win,
+# _unix, _uinput, ...) under these switches, so a file's platform is chosen once, beside
+# the target it belongs to.
 if(WIN32)
     set(QR_PLATFORM_WINDOWS ON)
     # The compiler's own runtime DLLs, which every program of the build needs beside it.

@@ -1,11 +1,12 @@
-# Cross-building for 64-bit Windows on Debian with mingw-w64 (scripts/build-windows.sh uses it).
+# Cross-building for 64-bit Windows on Debian with mingw-w64 (the "windows" preset, which
+# scripts/build-windows.sh uses):
 #
-#   cmake -S . -B build-windows -G Ninja \
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-windows-x86_64.cmake -DQR_QT_WINDOWS=<Qt prefix>
+#   QR_QT_WINDOWS=<Qt prefix> cmake --preset windows
 #
-# QR_QT_WINDOWS is a Qt for Windows built with these compilers (scripts/build-qt-windows.sh
-# makes one). Qt's moc, uic, rcc and lrelease run on the build machine: they come from Debian's
-# own Qt of the same version (QT_HOST_PATH).
+# QR_QT_WINDOWS (from the environment when set there, else the cache) is a Qt for Windows
+# built with these compilers (scripts/build-qt-windows.sh makes one). Qt's moc, uic, rcc and
+# lrelease run on the build machine: they come from Debian's own Qt of the same version
+# (QT_HOST_PATH).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -16,8 +17,9 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 # Try-compile projects include this file again; they see only the variables listed here.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QR_QT_WINDOWS)
-if(NOT QR_QT_WINDOWS AND DEFINED ENV{QR_QT_WINDOWS})
-    set(QR_QT_WINDOWS "$ENV{QR_QT_WINDOWS}")
+if(NOT "$ENV{QR_QT_WINDOWS}" STREQUAL "")
+    # Kept in the cache, so that a later configure without it (ninja's own) still finds Qt.
+    set(QR_QT_WINDOWS "$ENV{QR_QT_WINDOWS}" CACHE PATH "Qt for Windows, built with mingw-w64" FORCE)
 endif()
 
 # Libraries, headers and packages only from the mingw sysroot and the Windows Qt, never the

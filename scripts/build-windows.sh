@@ -20,9 +20,8 @@ jobs=${QR_JOBS:-$(nproc)}
 "$root/scripts/install-deps.sh"
 qt=$("$root/scripts/build-qt-windows.sh")
 
-cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-windows-x86_64.cmake" \
-    -DQR_QT_WINDOWS="$qt" -DCMAKE_BUILD_TYPE=Release -DQR_BUILD_BENCH=OFF >/dev/null
+# The "windows" preset of CMakePresets.json; its toolchain takes Qt from QR_QT_WINDOWS.
+(cd "$root" && QR_QT_WINDOWS=$qt cmake --preset windows -B "$build" >/dev/null)
 cmake --build "$build" -j "$jobs"
 
 rm -rf "$build/QuillRelay"

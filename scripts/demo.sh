@@ -11,7 +11,8 @@
 # 3. Starts the pen canvas full-screen and the program with a temporary settings home that
 #    points at the simulated projector; the program connects at start and the simulator
 #    draws its figure with the pen. On the person's display when there is one (Esc ends the
-#    canvas early), otherwise on a private Xvfb with a tray host.
+#    canvas early), otherwise on a private Xvfb with a tray host, the program as nobody.
+#    The program runs from a copy in DIR/program, which nobody reaches from any checkout.
 # 4. Ends the program as a log-out would (SIGTERM: it switches the pen function off as Exit
 #    does), writes the canvas and the whole screen as PNG files, and prints a summary.
 #
@@ -106,7 +107,7 @@ if [ "$inside" -eq 1 ]; then
     setpriv --reuid="$QR_DEMO_RUN_AS" --regid="$QR_DEMO_RUN_GROUP" --init-groups \
         env HOME="$QR_DEMO_OUT/home" XDG_CONFIG_HOME="$QR_DEMO_OUT/config" \
         XDG_RUNTIME_DIR="$QR_DEMO_OUT/runtime" QT_LOGGING_RULES="quillrelay.*.debug=true" \
-        "$bin/QuillRelay" >"$QR_DEMO_OUT/program.log" 2>&1 &
+        "$QR_DEMO_OUT/program/QuillRelay" >"$QR_DEMO_OUT/program.log" 2>&1 &
     program_pid=$!
 
     connected=no
@@ -149,8 +150,12 @@ if [ "$inside" -eq 1 ]; then
         wait "$program_pid" 2>/dev/null || program_status=$?
     fi
     program_pid=""
+    # Off at the end: the simulator's last word on its pen function is a stop (a pen-on
+    # while on also logs one, before its new start).
     pen_off=no
-    wait_for_line "$QR_PROJECTOR_LOG" "^pen-stop" 5 && pen_off=yes
+    wait_for_line "$QR_PROJECTOR_LOG" "^pen-stop" 5 &&
+        [ "$(awk '$1 ~ /^pen-st(art|op)$/ { last = $1 } END { print last }' "$QR_PROJECTOR_LOG")" = pen-stop ] &&
+        pen_off=yes
     finished=$(date +%s.%N)
 
     kill -TERM "$canvas_pid" 2>/dev/null || true
@@ -160,7 +165,8 @@ if [ "$inside" -eq 1 ]; then
     cp "$QR_PROJECTOR_LOG" "$QR_DEMO_OUT/projector.log"
 
     sent=$(awk '$1 == "pen-tx" { n += (NF - 2) / 13 } END { print n + 0 }' "$QR_PROJECTOR_LOG")
-    received=$(grep -c 'UdpRead:' "$QR_DEMO_OUT/program.log" || true)
+    # One "UdpRead:" line of bytes per record (a datagram from another host is dropped whole).
+    received=$(grep -c 'UdpRead: [0-9A-F]' "$QR_DEMO_OUT/program.log" || true)
     mismatched=$(grep -c -- '-->Data mismatch!' "$QR_DEMO_OUT/program.log" || true)
     lost_up=$(grep -c -- '-->Lost Up event!!' "$QR_DEMO_OUT/program.log" || true)
     canvas_line=$(grep 'pen-canvas: strokes=' "$QR_DEMO_OUT/canvas.log" | tail -1)
@@ -178,7 +184,7 @@ if [ "$inside" -eq 1 ]; then
     echo "  canvas picture:  $QR_DEMO_OUT/canvas.png"
     echo "  screen while connected (canvas and tray): $QR_DEMO_OUT/screen-connected.png"
     echo "  logs:            $QR_DEMO_OUT/{program,projector,canvas}.log"
-    [ "$connected" = yes ] && [ "$((sent - received))" -eq 0 ]
+    [ "$connected" = yes ] && [ "$pen_off" = yes ] && [ "$((sent - received))" -eq 0 ]
     exit $?
 fi
 
@@ -186,7 +192,8 @@ fi
 # Outside: packages and build as the invoking user, then the rest as root.
 if [ "$built" -eq 0 ]; then
     "$root/scripts/install-deps.sh"
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    # The test command's normal build, so that the two share build/ without rebuilding.
+    (cd "$root" && cmake --preset normal -B "$build" >/dev/null)
     cmake --build "$build" --target QuillRelay projector-sim pen-canvas
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -250,6 +257,20 @@ Adapter=pc0
 CONF
 chown -R "$run_as:$run_group" "$out/config" "$out/runtime" "$out/home"
 chmod 700 "$out/runtime"
+
+# The program runs from a copy with its catalogues beside it: a checkout may lie below a
+# folder that only its owner can enter (a home folder, /root), which nobody cannot reach.
+install -d -m 755 "$out/program"
+install -m 755 "$build/bin/QuillRelay" "$out/program/"
+for catalogue in "$build"/bin/*/QuillRelay.*.qm; do
+    language=$(basename "$(dirname "$catalogue")")
+    install -d -m 755 "$out/program/$language"
+    install -m 644 "$catalogue" "$out/program/$language/"
+done
+if ! setpriv --reuid="$run_as" --regid="$run_group" --init-groups test -x "$out/program/QuillRelay"; then
+    log "$run_as cannot reach $out: choose a folder that others may enter (--out)"
+    exit 1
+fi
 
 sim=$build/bin/projector-sim
 script=quill-relay

@@ -173,8 +173,8 @@ open_settings() {
 }
 
 # Starts the busy load named by $1 in the background and the repaint counter on the dialog
-# it keeps busy. Without a window manager nobody gives a new dialog the keyboard focus
-# again once another closes; the dialogs here only open, and each gets it on the way.
+# it keeps busy. There is no window manager: each dialog is given the keyboard focus as it
+# opens, as a click on it would.
 busy_pids=()
 start_busy() {
     local settings list watched
@@ -381,12 +381,10 @@ busy_evidence() {
             }' "$work/projector.log")"
     fi
     echo "$fields"
-    case "$kind" in
-        search) awk -v f="$fields" 'BEGIN { split(f, kv, /[ =]/); for (i = 1; i in kv; i += 2) v[kv[i]] = kv[i + 1]
-                    exit !(v["requests"] > 0 && v["request_gap"] <= 1.5) }' ;;
-        redraw) awk -v f="$fields" 'BEGIN { split(f, kv, /[ =]/); for (i = 1; i in kv; i += 2) v[kv[i]] = kv[i + 1]
-                    exit !(v["repaints"] > 0 && v["repaint_gap"] <= 0.5) }' ;;
-    esac
+    awk -v kind="$kind" -v f="$fields" 'BEGIN {
+        n = split(f, kv, /[ =]/); for (i = 1; i < n; i += 2) v[kv[i]] = kv[i + 1]
+        exit !(kind == "search" ? v["requests"] > 0 && v["request_gap"] <= 1.5 \
+                                : v["repaints"] > 0 && v["repaint_gap"] <= 0.5) }'
 }
 
 # The evidence of a busy load in words, from busy_evidence's fields (of one run, or summed

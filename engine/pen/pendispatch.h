@@ -44,11 +44,9 @@ public:
     ~PenDispatch() override;
     Q_DISABLE_COPY_MOVE(PenDispatch)
 
-    PenMode penMode() const { return m_penMode; }
     // Holds from the next event on. While injecting, the pens still down are lifted through
     // the old mode's device first, and the new mode's device replaces it.
     void setPenMode(PenMode mode);
-    bool touchInjectionAvailable() const { return m_backend->touchInjectionAvailable(); }
 
     // Creates the pen mode's injector and its device, if there is none. Returns whether the
     // device is ready.
@@ -60,7 +58,6 @@ public:
     // Where the pens land: the target screen in desktop pixels (of the device's resolution).
     // Holds from the next datagram on.
     void setTarget(const QRect& pixels);
-    QRect target() const { return m_target; }
 
     // One datagram's valid events, in the order of its records. The devices flush after the
     // last one.
@@ -68,8 +65,6 @@ public:
 
     // PenSpaceImage(screenPixels).map(point).
     static bool mapPenToScreen(QPoint& point, const QRect& screenPixels);
-
-    int activePenCount() const { return int(m_pens.size()); }
 
     QTimer lostEventTimer;
 

@@ -54,18 +54,22 @@ if(QR_PLATFORM_LINUX)
 endif()
 
 if(QR_PLATFORM_WINDOWS)
-    # Manifest (administrator rights, no UI access, not DPI-aware), version resource
+    # Manifest (the invoker's rights, no UI access, not DPI-aware), version resource
     # (file and product version from project(): 1,0,0,3) and the executable's icon.
     include(${PROJECT_SOURCE_DIR}/cmake/WindowsResources.cmake)
     qr_configure_windows_rc(${CMAKE_BINARY_DIR}/quillrelay.rc)
     target_sources(QuillRelay PRIVATE ${CMAKE_BINARY_DIR}/quillrelay.rc)
+    # Properties of a source belong to a directory: these are set where the target lives.
+    # The resource compiler does not tell the build what the script reads.
+    set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc TARGET_DIRECTORY QuillRelay
+        PROPERTIES OBJECT_DEPENDS "${QR_WINDOWS_MANIFEST};${QR_WINDOWS_ICON}")
     if(MSVC)
         # The linker merges the manifest; its own UAC entry would clash with ours.
         target_sources(QuillRelay PRIVATE ${QR_WINDOWS_MANIFEST})
         target_link_options(QuillRelay PRIVATE /MANIFESTUAC:NO)
     else()
-        set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc PROPERTIES
-            COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
+        set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc TARGET_DIRECTORY QuillRelay
+            PROPERTIES COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
     endif()
 
     # Everything in one folder, bin\ (where NSIS's shortcuts expect the program):

@@ -118,16 +118,21 @@ if(QR_PLATFORM_WINDOWS)
     set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\QuillRelay.exe)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
     # Per machine: the installer asks for administrator rights (its template does), installs
-    # into Program Files and puts the Start-menu entry into every user's menu.
-    set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
-    # Started at logon by a scheduled task with the highest rights the user has, as the
-    # manifest asks for administrator rights: Windows silently skips such a program in the
-    # Startup folder.
-    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
-        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+    # into Program Files and puts the Start-menu entry into every user's menu. The program is
+    # started at logon by a scheduled task with the highest rights the user has, and the
+    # Start-menu entry runs that task (minimised: schtasks is a console program); see
+    # packaging/windows/installer.nsh. A running instance ends before files are replaced or
+    # removed.
+    set(qr_nsh "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh\"")
+    set(CPACK_NSIS_CREATE_ICONS_EXTRA
+        "CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Quill Relay.lnk\" \"$SYSDIR\\schtasks.exe\" '/Run /TN \"Quill Relay\"' \"$INSTDIR\\bin\\QuillRelay.exe\" 0 SW_SHOWMINIMIZED")
+    set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete \"$SMPROGRAMS\\$MUI_TEMP\\Quill Relay.lnk\"")
+    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "${qr_nsh}
+  !insertmacro QR_END_RUNNING_INSTANCE")
+    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "${qr_nsh}
   !insertmacro QR_CREATE_LOGON_TASK \"$INSTDIR\\bin\\QuillRelay.exe\"")
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "${qr_nsh}
+  !insertmacro QR_END_RUNNING_INSTANCE
   !insertmacro QR_DELETE_LOGON_TASK")
 endif()
 

@@ -114,13 +114,15 @@ void CStartService::takeConnections(QLocalServer* server)
     // Taken at once, so that probes never fill the queue of pending connections; each one
     // goes when its peer closes, or with the server at the end of the run.
     while (QLocalSocket* peer = server->nextPendingConnection()) {
-        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
+        const auto readRequest = [this, peer] {
             if (peer->canReadLine() && peer->readLine() == EndRequest) {
                 qCDebug(lcApp, "single instance: asked to end");
                 emit endRequested();
             }
-        });
+        };
+        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        connect(peer, &QLocalSocket::readyRead, this, readRequest);
+        readRequest(); // what arrived with the connection
     }
 }
 

@@ -31,10 +31,10 @@ wixl -a x64 -o "$out" -D Version="$version" -D Staging=program -D Bin=program/bi
 # What wixl cannot express. Each preset value is written only when its property is given
 # (a component condition) and stays when the product goes (permanent: 16, besides 64-bit 256
 # and a registry key path 4). A package of the same three-field version upgrades too
-# (VersionMax inclusive, 512, besides migrating features, 1; a key of its row, so the row is
-# written anew), so that a build whose fourth
-# field alone differs still replaces the one installed. The Start-menu entry runs schtasks
-# minimised (7), as it is a console program.
+# (VersionMax inclusive: 512, besides migrating features, 1; the attributes are a key of the
+# row, which is therefore written anew), so that a build whose fourth field alone differs
+# still replaces the one installed. The Start-menu entry runs schtasks minimised (7), as it
+# is a console program.
 queries=()
 for preset in Type:CONNECTBY IpAddress:PROJECTORIP HostName:HOSTNAME Port:PORT PenMode:PENMODE Adapter:ADAPTER; do
     queries+=(-q "UPDATE \`Component\` SET \`Condition\` = '${preset#*:}', \`Attributes\` = 276 WHERE \`Component\` = 'Preset${preset%:*}'")

@@ -18,6 +18,7 @@
 simulator=$6 files=("$1" "$2" "$3" "$4")
 . "$(dirname "$0")/wine-session.sh"
 msi=$1
+# The next version raises the third field: Windows Installer compares only the first three.
 IFS=. read -r major minor patch tweak <<<"$5"
 newer="$major.$minor.$((patch + 1)).$tweak"
 "$(dirname "$0")/../../packaging/windows/build-msi.sh" "$3" "$newer" "$4" "$work/newer.msi" \

@@ -3,6 +3,11 @@
 #include "core/eventwait.h"
 #include "core/logging.h"
 
+namespace {
+// The line that asks the running instance to end.
+const char EndRequest[] = "end\n";
+} // namespace
+
 CStartService::CStartService(QObject* parent) : QObject(parent) {}
 
 CStartService::~CStartService()
@@ -83,6 +88,7 @@ QAbstractSocket::SocketError CStartService::listen(const QString& name,
     auto* server = new QLocalServer(this);
     server->setSocketOptions(options);
     connect(server, &QLocalServer::newConnection, this, &CStartService::MultipleStarted);
+    connect(server, &QLocalServer::newConnection, this, [this, server] { takeConnections(server); });
     QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
     for (int attempt = 1; attempt <= ListenAttempts; ++attempt) {
         if (server->listen(name)) {
@@ -101,4 +107,47 @@ QAbstractSocket::SocketError CStartService::listen(const QString& name,
     }
     delete server;
     return error;
+}
+
+void CStartService::takeConnections(QLocalServer* server)
+{
+    // Taken at once, so that probes never fill the queue of pending connections; each one
+    // goes when its peer closes, or with the server at the end of the run.
+    while (QLocalSocket* peer = server->nextPendingConnection()) {
+        const auto readRequest = [this, peer] {
+            if (peer->canReadLine() && peer->readLine() == EndRequest) {
+                qCDebug(lcApp, "single instance: asked to end");
+                emit endRequested();
+            }
+        };
+        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        connect(peer, &QLocalSocket::readyRead, this, readRequest);
+        readRequest(); // what arrived with the connection
+    }
+}
+
+CStartService::EndResult CStartService::endRunningInstance(int timeoutMs)
+{
+    EventWait wait(timeoutMs, WaitSliceMs);
+    const bool hasFallback = fallbackName() != serverName();
+    for (const bool fallback : {false, true}) {
+        if (fallback && !hasFallback)
+            break;
+        QLocalSocket socket;
+        socket.setSocketOptions(fallback ? QLocalSocket::AbstractNamespaceOption
+                                         : QLocalSocket::NoOptions);
+        wait.wakeOn(&socket, &QLocalSocket::stateChanged);
+        socket.connectToServer(fallback ? fallbackName() : serverName());
+        wait.waitUntil([&] { return socket.state() != QLocalSocket::ConnectingState; });
+        if (socket.state() != QLocalSocket::ConnectedState)
+            continue;
+        const qintptr process = openServerProcess(socket);
+        socket.write(EndRequest);
+        // The instance closes the connection when it has done what Exit does.
+        const bool closed =
+            wait.waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; });
+        const bool ended = waitForServerProcess(process, closed ? wait.remainingMs() : 0);
+        return closed && ended ? EndResult::Ended : EndResult::StillRunning;
+    }
+    return EndResult::NotRunning;
 }

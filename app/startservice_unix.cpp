@@ -24,3 +24,13 @@ QString CStartService::fallbackName()
 {
     return QStringLiteral("%1 %2").arg(QLatin1String(ServerBaseName)).arg(::getuid());
 }
+
+qintptr CStartService::openServerProcess(const QLocalSocket&)
+{
+    return 0;
+}
+
+bool CStartService::waitForServerProcess(qintptr, int)
+{
+    return true;
+}

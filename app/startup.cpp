@@ -19,9 +19,13 @@
 #include <optional>
 
 namespace {
-// --help and --version are answered before the single-instance probe and without a
-// display, so that a script or a package check can ask the installed program what it is
-// while another instance runs. Every other argument is left to the toolkit.
+// How long --exit waits for the running instance to have done what Exit does and gone.
+constexpr int EndWaitMs = 20000;
+
+// --help, --version and --exit are answered before the single-instance probe and without a
+// display, so that a script, a package check or an installer can ask the installed program
+// what it is, or end the running instance, while it runs. Every other argument is left to
+// the toolkit.
 std::optional<int> answerCommandLine(int argc, char** argv)
 {
     QStringList arguments;
@@ -35,11 +39,31 @@ std::optional<int> answerCommandLine(int argc, char** argv)
                        "connects to the projector of its settings and stays there until Exit."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption end(
+        QStringLiteral("exit"),
+        QStringLiteral("Ends the running instance as Exit does (settings saved, pen function "
+                       "off) and waits until it has gone; exits with 1 if it has not within %1 s.")
+            .arg(EndWaitMs / 1000));
+    parser.addOption(end);
     (void)parser.parse(arguments); // the toolkit's own options are unknown here
     const bool wantsHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
-    if (!wantsHelp && !parser.isSet(version))
+    if (!wantsHelp && !parser.isSet(version) && !parser.isSet(end))
         return std::nullopt;
     const QCoreApplication app(argc, argv); // the help text names the program by it
+    if (!wantsHelp && parser.isSet(end)) {
+        switch (CStartService::endRunningInstance(EndWaitMs)) {
+        case CStartService::EndResult::Ended:
+            std::fputs("Quill Relay has ended.\n", stdout);
+            return 0;
+        case CStartService::EndResult::NotRunning:
+            std::fputs("Quill Relay is not running.\n", stdout);
+            return 0;
+        case CStartService::EndResult::StillRunning:
+            break;
+        }
+        std::fputs("Quill Relay is still running.\n", stderr);
+        return 1;
+    }
     const QString text = wantsHelp ? parser.helpText()
                              : QStringLiteral("Quill Relay %1\n").arg(QStringLiteral(QR_VERSION));
     std::fputs(qPrintable(text), stdout);
@@ -93,6 +117,8 @@ int runQuillRelay(int argc, char** argv)
         tray = std::make_unique<InkbridgeTray>(*controller);
         sessionEnd = std::make_unique<SessionEndWatcher>();
         QObject::connect(sessionEnd.get(), &SessionEndWatcher::sessionEnding, controller.get(),
+                         &Inkbridge::endSession);
+        QObject::connect(guard.get(), &CStartService::endRequested, controller.get(),
                          &Inkbridge::endSession);
         QObject::connect(controller.get(), &Inkbridge::quitRequested, app.get(),
                          [] { QCoreApplication::exit(0); });

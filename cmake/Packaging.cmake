@@ -56,18 +56,22 @@ if(QR_PLATFORM_LINUX)
 endif()
 
 if(QR_PLATFORM_WINDOWS)
-    # Manifest (administrator rights, no UI access, not DPI-aware), version resource
+    # Manifest (the invoker's rights, no UI access, not DPI-aware), version resource
     # (file and product version from project(): 1,0,0,3) and the executable's icon.
     include(${PROJECT_SOURCE_DIR}/cmake/WindowsResources.cmake)
     qr_configure_windows_rc(${CMAKE_BINARY_DIR}/quillrelay.rc)
     target_sources(QuillRelay PRIVATE ${CMAKE_BINARY_DIR}/quillrelay.rc)
+    # Properties of a source belong to a directory: these are set where the target lives.
+    # The resource compiler does not tell the build what the script reads.
+    set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc TARGET_DIRECTORY QuillRelay
+        PROPERTIES OBJECT_DEPENDS "${QR_WINDOWS_MANIFEST};${QR_WINDOWS_ICON}")
     if(MSVC)
         # The linker merges the manifest; its own UAC entry would clash with ours.
         target_sources(QuillRelay PRIVATE ${QR_WINDOWS_MANIFEST})
         target_link_options(QuillRelay PRIVATE /MANIFESTUAC:NO)
     else()
-        set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc PROPERTIES
-            COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
+        set_source_files_properties(${CMAKE_BINARY_DIR}/quillrelay.rc TARGET_DIRECTORY QuillRelay
+            PROPERTIES COMPILE_DEFINITIONS QR_EMBED_MANIFEST)
     endif()
 
     # Everything in one folder, bin\ (where NSIS's shortcuts expect the program):
@@ -116,16 +120,21 @@ if(QR_PLATFORM_WINDOWS)
     set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\QuillRelay.exe)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
     # Per machine: the installer asks for administrator rights (its template does), installs
-    # into Program Files and puts the Start-menu entry into every user's menu.
-    set(CPACK_PACKAGE_EXECUTABLES QuillRelay "Quill Relay")
-    # Started at logon by a scheduled task with the highest rights the user has, as the
-    # manifest asks for administrator rights: Windows silently skips such a program in the
-    # Startup folder.
-    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
-        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+    # into Program Files and puts the Start-menu entry into every user's menu. The program is
+    # started at logon by a scheduled task with the highest rights the user has, and the
+    # Start-menu entry runs that task (minimised: schtasks is a console program); see
+    # packaging/windows/installer.nsh. A running instance ends before files are replaced or
+    # removed.
+    set(qr_nsh "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/installer.nsh\"")
+    set(CPACK_NSIS_CREATE_ICONS_EXTRA
+        "CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Quill Relay.lnk\" \"$SYSDIR\\schtasks.exe\" '/Run /TN \"Quill Relay\"' \"$INSTDIR\\bin\\QuillRelay.exe\" 0 SW_SHOWMINIMIZED")
+    set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete \"$SMPROGRAMS\\$MUI_TEMP\\Quill Relay.lnk\"")
+    set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "${qr_nsh}
+  !insertmacro QR_END_RUNNING_INSTANCE")
+    set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "${qr_nsh}
   !insertmacro QR_CREATE_LOGON_TASK \"$INSTDIR\\bin\\QuillRelay.exe\"")
-    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-        "!include \"${PROJECT_SOURCE_DIR}/packaging/windows/logontask.nsh\"
+    set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "${qr_nsh}
+  !insertmacro QR_END_RUNNING_INSTANCE
   !insertmacro QR_DELETE_LOGON_TASK")
 endif()
 

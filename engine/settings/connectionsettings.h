@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/settingstext.h"
+
 #include <QSettings>
 #include <QString>
 
@@ -15,7 +17,7 @@ inline constexpr int DEFAULT_COMMAND_PORT = 7142;
 // The connection settings record.
 struct ConnectionSettings {
     enum class Validity : int { Valid = 1, InvalidHostName = -1, InvalidIpAddress = -2, InvalidPort = -3 };
-    static constexpr int MaxHostNameLength = 32;
+    static constexpr int MaxHostNameLength = settingstext::MaxHostNameLength;
 
     ConnectBy type = ConnectBy::IpAddress;
     QString ipAddress;

@@ -108,6 +108,9 @@ private slots:
 
         ::kill(pid_t(first->processId()), SIGKILL);
         QVERIFY(first->waitForFinished(10000));
+        auto ending = start({"--exit"}, folder); // nothing to end, and no waiting for it
+        QVERIFY(ending->waitForFinished(10000));
+        QCOMPARE(ending->readAll() + QByteArray::number(ending->exitCode()), "Quill Relay is not running.\n0");
         auto next = start({}, folder);
         QVERIFY(waitForOutput(*next, "Type:", &output));
         next->terminate();
@@ -115,7 +118,8 @@ private slots:
     }
 
     // A user's first login with only the admin's preset (here on another command port):
-    // connected at once; the end of the session switches the pen function off.
+    // connected at once. An installer's --exit ends it as Exit does: by the time --exit
+    // returns, the pen function is off and the user's own settings are written.
     void firstLoginUsesThePreset()
     {
         NetnsProjector projector;
@@ -130,9 +134,12 @@ private slots:
         QVERIFY2(projector.waitForLines("pen-start ", 1, 20000), program->readAll().constData());
         QCOMPARE(projector.lines("pen-start ").first(), QStringLiteral("pen-start 10.77.0.1:8330 script=none"));
         QVERIFY(projector.waitForLines("cmd-close ")); // the pen-on exchange is over
-        program->terminate();
-        QVERIFY(projector.waitForLines("pen-stop ", 1, 15000));
-        QVERIFY(program->waitForFinished(15000));
+        auto ending = start({"--exit"});
+        QVERIFY(ending->waitForFinished(30000));
+        QCOMPARE(ending->readAll() + QByteArray::number(ending->exitCode()), "Quill Relay has ended.\n0");
+        QVERIFY(projector.waitForLines("pen-stop ", 1, 10000));
+        QTRY_COMPARE_WITH_TIMEOUT(program->state(), QProcess::NotRunning, 15000);
+        QVERIFY(QFile::exists(m_home.dir.filePath("config/Lumoravista/Quill Relay.conf")));
     }
 };
 

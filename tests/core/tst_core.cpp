@@ -1,6 +1,8 @@
-// The address reading every layer shares, and the wait that every nested loop uses.
+// The address reading every layer shares (and the Windows package's check of the admin's
+// preset with it), and the wait that every nested loop uses.
 #include "core/eventwait.h"
 #include "core/ipv4.h"
+#include "core/settingstext.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -10,6 +12,11 @@
 
 class TestCore : public QObject {
     Q_OBJECT
+    static const char* presetRefusal(QStringView property, QStringView value)
+    {
+        return settingstext::presetRefusal({property.utf16(), size_t(property.size())},
+                                           {value.utf16(), size_t(value.size())});
+    }
 private slots:
     void addresses_data()
     {
@@ -33,6 +40,8 @@ private slots:
         // The bytes of a search reply are read the same way.
         const std::optional<quint32> fromBytes = ipv4::parse(QByteArrayView(text.toLatin1()));
         QCOMPARE(fromBytes ? qint64(*fromBytes) : -1, value);
+        // The package takes the same addresses for the preset; an empty one is not given.
+        QCOMPARE(!presetRefusal(u"PROJECTORIP", text), value >= 0 || text.isEmpty());
     }
 
     void ports_data()
@@ -50,6 +59,32 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, value);
         QCOMPARE(int(ipv4::parsePort(text).value_or(0)), value);
+        QCOMPARE(!presetRefusal(u"PORT", text), value != 0 || text.isEmpty());
+    }
+
+    // The other values of the preset: the two documented modes, host names as long as the
+    // settings take them, and no text that Windows Installer would turn into a number.
+    void presetValues_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("written");
+        for (const char* property : {"PENMODE", "CONNECTBY"}) {
+            QTest::addRow("%s 1", property) << property << "1" << true;
+            QTest::addRow("%s 2", property) << property << "2" << false;
+            QTest::addRow("%s 01", property) << property << "01" << false;
+        }
+        QTest::newRow("32 characters") << "HOSTNAME" << QString(32, 'h') << true;
+        QTest::newRow("33 characters") << "HOSTNAME" << QString(33, 'h') << false;
+        QTest::newRow("host name with #") << "HOSTNAME" << "#pj" << false;
+        QTest::newRow("interface") << "ADAPTER" << "ethernet_32769" << true;
+    }
+    void presetValues()
+    {
+        QFETCH(QString, property);
+        QFETCH(QString, value);
+        QFETCH(bool, written);
+        QCOMPARE(!presetRefusal(property, value), written);
     }
 
     // A wait wakes for the signal it watches, long before its slice runs out, and an idle

@@ -20,9 +20,9 @@ read -r fminor fmajor ftweak fpatch pminor pmajor ptweak ppatch < <(
 [ "$pmajor.$pminor.$ppatch.$ptweak" = "$version" ] || fail "product version is not $version"
 
 manifest=$(strings -a "$work/q.res")
-grep -q 'requestedExecutionLevel level="requireAdministrator" uiAccess="false"' <<<"$manifest" ||
-    fail "manifest does not request administrator rights without UI access"
+grep -q 'requestedExecutionLevel level="asInvoker" uiAccess="false"' <<<"$manifest" ||
+    fail "manifest does not run as the invoker without UI access"
 grep -qE '<dpiAware[^>]*>false</dpiAware>' <<<"$manifest" || fail "manifest is not DPI-unaware"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "Windows resources: version $version, requireAdministrator, uiAccess false, not DPI-aware"
+echo "Windows resources: version $version, asInvoker, uiAccess false, not DPI-aware"

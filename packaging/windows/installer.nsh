@@ -1,13 +1,26 @@
-; The logon task of the installer: whoever logs on gets Quill Relay started with the highest
-; rights they have, which the program's manifest asks for (administrator). Windows skips such
-; a program in the Startup folder without a word, so a scheduled task does the starting.
-; The task is written as Task Scheduler XML in UTF-16, the form schtasks reads, and kept
-; beside the program, so that an admin can read it or register it again by hand:
+; What the NSIS installer does beyond copying files.
+;
+; The logon task: whoever logs on gets Quill Relay started with the highest rights they
+; have, so an administrator's instance runs elevated without a prompt (the Startup folder
+; would start everyone's with a standard user's rights). The Start-menu entry runs the task,
+; so that an instance started by hand has those rights too. The task is written as Task
+; Scheduler XML in UTF-16, the form schtasks reads, and kept beside the program, so that an
+; admin can read it or register it again by hand:
 ;   schtasks /Create /F /TN "Quill Relay" /XML "<install folder>\logon-task.xml"
-; The uninstaller removes the task.
-!ifndef QR_LOGONTASK_NSH
-!define QR_LOGONTASK_NSH
+; The uninstaller removes the task. The Windows Installer package registers the same task
+; from packaging/windows/logon-task.xml.
+!ifndef QR_INSTALLER_NSH
+!define QR_INSTALLER_NSH
 !define QR_LOGON_TASK_NAME "Quill Relay"
+
+; Before files are replaced or removed: a running instance ends as Exit ends it (settings
+; saved, pen function off). The program of an earlier version takes --exit for a second
+; start and ends at once.
+!macro QR_END_RUNNING_INSTANCE
+  IfFileExists "$INSTDIR\bin\QuillRelay.exe" 0 +3
+    nsExec::ExecToLog '"$INSTDIR\bin\QuillRelay.exe" --exit'
+    Pop $0
+!macroend
 
 !macro QR_CREATE_LOGON_TASK program
   FileOpen $0 "$INSTDIR\logon-task.xml" w

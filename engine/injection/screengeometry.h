@@ -11,10 +11,8 @@ class QScreen;
 // same corner with the size times the device pixel ratio. An empty rectangle when there is
 // no screen.
 //
-// On Windows the manifest declares the program not DPI-aware. Windows then shows the
-// process a 96-dpi desktop of its own and scales every coordinate the process sends or
-// receives, so Qt sees a device pixel ratio of 1 and the rectangle here equals the
-// geometry in the coordinates that InjectTouchInput and SendInput expect from this process.
+// On Windows Qt makes the process per-monitor DPI aware, so the device rectangle is in the
+// physical pixels that InjectTouchInput takes (SendInput's positions are relative to it).
 QRect primaryScreenPixels();
 
 // Follows the primary screen: says when another screen becomes the primary one, or the

@@ -22,7 +22,8 @@ read -r fminor fmajor ftweak fpatch pminor pmajor ptweak ppatch < <(
 manifest=$(strings -a "$work/q.res")
 grep -q 'requestedExecutionLevel level="asInvoker" uiAccess="false"' <<<"$manifest" ||
     fail "manifest does not run as the invoker without UI access"
-grep -qE '<dpiAware[^>]*>false</dpiAware>' <<<"$manifest" || fail "manifest is not DPI-unaware"
+# Qt sets the DPI awareness itself (per monitor); a manifest that set one would forbid it.
+grep -qiE '<dpiAware' <<<"$manifest" && fail "manifest sets a DPI awareness, which Qt then cannot"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "Windows resources: version $version, asInvoker, uiAccess false, not DPI-aware"
+echo "Windows resources: version $version, asInvoker, uiAccess false, DPI awareness left to Qt"

@@ -19,6 +19,10 @@ status=$?
 cat "$work/summary"
 summary() { sed -n "s/.*$1: *\([0-9a-z]*\).*/\1/p" "$work/summary"; }
 sent=$(summary "records sent by the projector")
+# The first datagram starts the figure with a press: its record's x and y, high byte first.
+read -r _ _ _ _ _ _ _ _ _ button xh xl yh yl _ < <(grep -m1 '^pen-tx' "$work/demo/projector.log")
 [ "$status" -eq 0 ] && [ "$(summary connected)" = yes ] && [ "$(summary "off at the end")" = yes ] &&
-    [ "${sent:-0}" -gt 0 ] && grep -q "received by the program: *$sent (0 lost, 0 rejected)" "$work/summary" ||
+    [ "${sent:-0}" -gt 0 ] && grep -q "received by the program: *$sent (0 lost, 0 rejected)" "$work/summary" &&
+    grep -Eq 'strokes=([1-9][0-9]*) mouse-presses=\1 mouse-moves=[1-9][0-9]* mouse-releases=\1 ' "$work/summary" &&
+    [ "$button" = 01 ] && grep -q "stroke 0 mouse .* from $((16#$xh$xl)),$((16#$yh$yl)) " "$work/demo/canvas.log" ||
     { echo "FAIL: the demo from a private build (status $status)"; tail -n 20 "$work/demo/program.log"; exit 1; }

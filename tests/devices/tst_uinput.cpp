@@ -20,26 +20,13 @@ namespace {
 // 1280 x 800 a pen unit is a pixel.
 const QRect target(1920, 0, 1280, 800);
 
-// Hands the dispatch the device the test made, so that the test can read its node.
-template <typename Device> class OneDevice final : public InjectionBackend {
-public:
-    explicit OneDevice(std::unique_ptr<Device> device) : m_device(std::move(device)) {}
-    std::unique_ptr<TouchDevice> createTouchDevice() override
-    {
-        if constexpr (std::is_base_of_v<TouchDevice, Device>)
-            return std::move(m_device);
-        return nullptr;
-    }
-    std::unique_ptr<MouseDevice> createMouseDevice() override
-    {
-        if constexpr (std::is_base_of_v<MouseDevice, Device>)
-            return std::move(m_device);
-        return nullptr;
-    }
+// Hands the dispatch the devices the test made, so that the test can read their nodes.
+struct OwnDevices final : InjectionBackend {
+    std::unique_ptr<TouchDevice> touch;
+    std::unique_ptr<MouseDevice> mouse;
+    std::unique_ptr<TouchDevice> createTouchDevice() override { return std::move(touch); }
+    std::unique_ptr<MouseDevice> createMouseDevice() override { return std::move(mouse); }
     bool touchInjectionAvailable() const override { return true; }
-
-private:
-    std::unique_ptr<Device> m_device;
 };
 
 // A datagram of one pen event.
@@ -106,9 +93,10 @@ private slots:
     void touchscreenTwoPensAndALostUp()
     {
         auto clock = std::make_shared<ManualClock>();
-        auto device = std::make_unique<UinputTouchDevice>(4);
-        UinputTouchDevice* touchscreen = device.get();
-        PenDispatch touch(std::make_shared<OneDevice<UinputTouchDevice>>(std::move(device)), clock);
+        auto devices = std::make_shared<OwnDevices>();
+        devices->touch = std::make_unique<UinputTouchDevice>(4);
+        auto* touchscreen = static_cast<UinputTouchDevice*>(devices->touch.get());
+        PenDispatch touch(devices, clock);
         touch.setTarget(target);
         QVERIFY(touch.startInjecting());
         Reader reader(touchscreen->deviceNode());
@@ -145,7 +133,9 @@ private slots:
         Reader reader(device->deviceNode());
         QVERIFY(reader.dev);
         QCOMPARE(libevdev_get_abs_maximum(reader.dev, ABS_X), 65535);
-        PenDispatch mouse(std::make_shared<OneDevice<UinputMouseDevice>>(std::move(device)), clock);
+        auto devices = std::make_shared<OwnDevices>();
+        devices->mouse = std::move(device);
+        PenDispatch mouse(devices, clock);
         mouse.setPenMode(PenMode::Mouse);
         mouse.setTarget(target);
         QVERIFY(mouse.startInjecting());

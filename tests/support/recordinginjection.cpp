@@ -4,23 +4,13 @@
 
 namespace {
 // Counts the devices of a log that exist.
-class Counted {
-public:
+struct Counted {
     explicit Counted(std::shared_ptr<InjectionLog> log) : m_log(std::move(log))
     {
-        if (m_log) {
-            ++m_log->devices;
-            ++m_log->devicesMade;
-        }
-    }
-    ~Counted()
-    {
         if (m_log)
-            --m_log->devices;
+            ++m_log->devices, ++m_log->devicesMade;
     }
-    Q_DISABLE_COPY_MOVE(Counted)
-
-protected:
+    ~Counted() { m_log && --m_log->devices; }
     std::shared_ptr<InjectionLog> m_log;
 };
 

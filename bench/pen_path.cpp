@@ -29,7 +29,9 @@ void penPath(benchmark::State& state, PenMode mode)
     const int pens = int(state.range(0));
     const QHostAddress projector(QHostAddress::LocalHost);
     auto clock = std::make_shared<ManualClock>(); // pens never age: no lost-up in the loop
-    PenPath path(std::make_shared<NullInjectionBackend>(), clock);
+    auto devices = std::make_shared<RecordingInjectionBackend>();
+    devices->log = nullptr; // the records are built and dropped
+    PenPath path(devices, clock);
     path.receiver.acceptFrom(projector);
     path.dispatch.setTarget(QRect(0, 0, 1920, 1080));
     path.dispatch.setPenMode(mode);

@@ -77,13 +77,3 @@ std::unique_ptr<MouseDevice> RecordingInjectionBackend::createMouseDevice()
 {
     return std::make_unique<MouseRecorder>(log);
 }
-
-std::unique_ptr<TouchDevice> NullInjectionBackend::createTouchDevice()
-{
-    return std::make_unique<TouchRecorder>(nullptr);
-}
-
-std::unique_ptr<MouseDevice> NullInjectionBackend::createMouseDevice()
-{
-    return std::make_unique<MouseRecorder>(nullptr);
-}

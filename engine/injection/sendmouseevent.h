@@ -10,10 +10,11 @@
 // moves it, a release (or a lost pen) releases the button where the pointer is.
 class SendMouseEvent final : public PenInjector {
 public:
-    explicit SendMouseEvent(std::unique_ptr<MouseDevice> device, const QRect& target);
+    // A backend always makes a mouse device; one that cannot send says why in failure().
+    SendMouseEvent(std::unique_ptr<MouseDevice> device, const QRect& target);
     Q_DISABLE_COPY_MOVE(SendMouseEvent)
 
-    bool isReady() const override { return m_device != nullptr; }
+    bool isReady() const override { return true; }
     InjectResult inject(const ContactFrame& frame) override;
     void setTarget(const QRect& target) override { m_device->setTarget(target); }
     void flush() override { m_device->flush(); }

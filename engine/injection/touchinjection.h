@@ -22,7 +22,11 @@ public:
 
     bool isReady() const override { return m_ready; }
     InjectResult inject(const ContactFrame& frame) override;
-    void setTarget(const QRect& target) override { m_device->setTarget(target); }
+    void setTarget(const QRect& target) override
+    {
+        if (m_device)
+            m_device->setTarget(target);
+    }
 
 private:
     // One frame to the device: `changed` (the pens the frame is about) in `state`, every

@@ -146,10 +146,15 @@ void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
 {
     m_pendingCommand.reset();
     if (cmdid == PenCommand::On && result == CommandResult::Ok) {
+        // The device is there before the first datagram can be read.
         const quint16 port = m_services.penPort;
-        if (m_pen.call([port](PenPath& path) { return path.receiver.listen(port); })) {
+        if (m_pen.call([port](PenPath& path) {
+                if (!path.receiver.listen(port))
+                    return false;
+                path.dispatch.startInjecting();
+                return true;
+            })) {
             setConnected(true);
-            m_pen.post([](PenPath& path) { path.dispatch.startInjecting(); });
             showMessage(MsgConnected);
         } else {
             // Nothing could ever arrive: say so instead of showing "connected".

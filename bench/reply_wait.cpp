@@ -1,6 +1,6 @@
-// Measures the CPU time that PJCommControl::WaitReply costs while it waits for a reply that
-// never comes: a peer on loopback accepts the connection, reads the command and stays
-// silent, so the wait runs the full reply time-out. Run: bench_reply_wait [rounds]
+// Measures the CPU time that a command exchange costs while it waits for a reply that never
+// comes: a peer on loopback accepts the connection, reads the command and stays silent, so
+// the exchange runs the full reply time-out. Run: bench_reply_wait [rounds]
 #include "protocol/pencommand.h"
 #include "engine/link/pjcommcontrol.h"
 
@@ -26,15 +26,13 @@ double cpuMs()
 
 constexpr double kCpuBudgetMs = 50.0;
 
-const char* waitName(ReplyWait wait)
+const char* resultName(CommandResult result)
 {
-    switch (wait) {
-    case ReplyWait::Reply: return "reply";
-    case ReplyWait::ErrorReply: return "error";
-    case ReplyWait::Disconnected: return "closed";
-    case ReplyWait::TimedOut: break;
+    switch (result) {
+    case CommandResult::Ok: return "ok";
+    case CommandResult::NoReply: return "no-reply";
+    default: return "failed";
     }
-    return "timed-out";
 }
 } // namespace
 
@@ -60,23 +58,26 @@ int main(int argc, char** argv)
     double worst = 0;
     for (int round = 1; round <= rounds; ++round) {
         PJCommControl link;
-        if (!link.Open(QStringLiteral("127.0.0.1"), QString::number(server.serverPort()), true) ||
-            !link.SendPenControl(PenCommand::Off, QString(), QStringLiteral("0"))) {
-            std::fprintf(stderr, "cannot reach the loopback peer\n");
-            return 2;
-        }
-        const bool abort = false;
+        CPenControl off;
+        off.cmdid = PenCommand::Off;
+        off.host = QStringLiteral("127.0.0.1");
+        off.port = server.serverPort();
+        CommandResult result = CommandResult::Ok;
+        QObject::connect(&link, &PenCommandExchange::finished, &app, [&](const CommandOutcome& outcome) {
+            result = outcome.result;
+            app.quit();
+        });
         QElapsedTimer wall;
         const double before = cpuMs();
         wall.start();
-        const ReplyWait result = link.WaitReply(&abort);
+        link.start(off);
+        app.exec();
         const double cpu = cpuMs() - before;
         const double elapsed = double(wall.elapsed());
-        link.Close();
         worst = std::max(worst, cpu);
-        std::printf("%-6d %10s %10.0f %10.2f %8.3f\n", round, waitName(result), elapsed, cpu,
+        std::printf("%-6d %10s %10.0f %10.2f %8.3f\n", round, resultName(result), elapsed, cpu,
                     100.0 * cpu / elapsed);
     }
-    std::printf("worst reply wait: %.2f ms CPU (budget %.0f ms)\n", worst, kCpuBudgetMs);
+    std::printf("worst exchange: %.2f ms CPU (budget %.0f ms)\n", worst, kCpuBudgetMs);
     return worst < kCpuBudgetMs ? 0 : 1;
 }

@@ -1,9 +1,13 @@
 #include "engine/inkbridge.h"
 
 #include "core/logging.h"
+#include "engine/link/pjcommcontrol.h"
 #include "engine/search/niclist.h"
 
 #include <QGuiApplication>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 // The message that reports a command's result.
@@ -20,13 +24,20 @@ Inkbridge::Message messageForResult(PenCommand cmdid, CommandResult result)
         return Inkbridge::MsgCommandFailed;
     }
 }
+
+
+bool retriedWhenUnanswered(CommandResult result)
+{
+    // A projector that answers with an error has refused: asking again changes nothing.
+    return result != CommandResult::ErrorReply && result != CommandResult::Rejected;
+}
 } // namespace
 
 Inkbridge::Services Inkbridge::platformServices()
 {
     Services services;
     services.injection = createPlatformInjectionBackend();
-    services.commands = std::make_unique<LinkCommandRunner>();
+    services.commands = std::make_unique<PJCommControl>();
     services.clock = makeSteadyClock();
     services.penThread = true;
     return services;
@@ -45,13 +56,21 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
         connect(m_screen.get(), &PrimaryScreenTracker::pixelsChanged, this, aimAt);
         aimAt(m_screen->pixels());
     }
-    qRegisterMetaType<CPenControl>();
-    // Queued, so that a command always runs after the slot that asked for it has returned,
-    // and its result is handled after the command's own slot has returned.
-    connect(this, &Inkbridge::pencmd, this, &Inkbridge::PenCtlProc, Qt::QueuedConnection);
-    connect(this, &Inkbridge::pencmddone, this, &Inkbridge::penControlDone, Qt::QueuedConnection);
-    connect(this, &Inkbridge::execConnect, this, &Inkbridge::connectProjector,
-            Qt::QueuedConnection);
+    connect(m_services.commands.get(), &PenCommandExchange::finished, this,
+            &Inkbridge::penControlDone);
+    if (m_services.addresses)
+        connect(m_services.addresses.get(), &AddressWatch::changed, this,
+                &Inkbridge::addressesChanged);
+    if (m_services.resume)
+        connect(m_services.resume.get(), &ResumeWatch::resumed, this, [this] {
+            qCDebug(lcApp, "resumed from sleep");
+            m_resumed = true;
+            addressesChanged();
+        });
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &Inkbridge::retry);
+    m_settleTimer.setSingleShot(true);
+    connect(&m_settleTimer, &QTimer::timeout, this, &Inkbridge::lookAtAddress);
     m_quitTimer.setSingleShot(true);
     m_quitTimer.setTimerType(Qt::PreciseTimer); // a coarse one fired 220 ms early in a test
     connect(&m_quitTimer, &QTimer::timeout, this, &Inkbridge::appquit);
@@ -60,6 +79,7 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
 Inkbridge::~Inkbridge()
 {
     // No command goes to the projector from here: Exit has sent the pen-off already.
+    m_services.commands->disconnect(this);
     m_pen.call([](PenPath& path) { path.receiver.close(); });
 }
 
@@ -78,10 +98,24 @@ void Inkbridge::run()
     setPenMode(touch ? PenMode::Touch : PenMode::Mouse);
 
     if (checkConnectionTarget()) {
-        emit execConnect();
+        if (!isBusy())
+            sendPenCommand(PenCommand::On, Attempt::Start);
     } else {
         showMessage(MsgConnectFailed);
         emit execCommSetting();
+    }
+}
+
+bool Inkbridge::isBusy() const
+{
+    switch (m_state) {
+    case State::Idle:
+    case State::Waiting:
+    case State::Retrying:
+    case State::Reasserting:
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -98,84 +132,192 @@ QHostAddress Inkbridge::adapterLocalAddress() const
 
 void Inkbridge::connectProjector()
 {
-    if (!isBusy())
-        sendPenCommand(PenCommand::On);
+    if (isBusy())
+        return;
+    endQuietWork();
+    sendPenCommand(PenCommand::On, Attempt::Person);
 }
 
 void Inkbridge::disconnectProjector()
 {
-    if (!isBusy())
-        sendPenCommand(PenCommand::Off);
+    if (isBusy())
+        return;
+    endQuietWork();
+    sendPenCommand(PenCommand::Off, Attempt::Person);
 }
 
-void Inkbridge::sendPenCommand(PenCommand cmdid)
+void Inkbridge::endQuietWork()
 {
+    m_retryTimer.stop();
+    if (m_running && m_running->attempt != Attempt::Person && m_running->attempt != Attempt::Start) {
+        // Its outcome is not wanted any more; a command started next replaces it.
+        m_running.reset();
+        m_services.commands->abort();
+    }
+    if (m_state == State::Waiting || m_state == State::Retrying || m_state == State::Reasserting)
+        setState(State::Idle);
+}
+
+void Inkbridge::sendPenCommand(PenCommand cmdid, Attempt attempt)
+{
+    const bool quiet = attempt == Attempt::Retry || attempt == Attempt::Reassert;
+    const Running command{cmdid, attempt,
+                          cmdid == PenCommand::On ? adapterLocalAddress().toIPv4Address() : 0};
     if (!checkConnectionTarget()) {
-        penControlDone(cmdid, CommandResult::ConnectFailed);
+        commandDone(command, {CommandResult::ConnectFailed, {}});
         return;
     }
-    setConnected(false);
-    showMessage(MsgVerifying);
-
+    if (!quiet) {
+        setConnected(false);
+        showMessage(MsgVerifying);
+    }
     CPenControl cmd;
     cmd.cmdid = cmdid;
     cmd.host = m_settings.host();
-    cmd.port = QString::number(m_settings.port);
+    cmd.port = quint16(m_settings.port);
     if (cmdid == PenCommand::On) {
-        cmd.localAddress = adapterLocalAddress().toString();
-        cmd.localPort = QString::number(m_services.penPort);
+        cmd.localAddress = command.localAddress;
+        cmd.localPort = m_services.penPort;
     }
-    m_pendingCommand = cmdid;
-    emit pencmd(cmd);
-    if (m_state == State::Idle)
-        setState(State::Commanding);
+    m_running = command;
+    m_services.commands->start(cmd);
+    if (!isBusy() || m_state == State::Commanding)
+        setState(attempt == Attempt::Retry      ? State::Retrying
+                 : attempt == Attempt::Reassert ? State::Reasserting
+                                                : State::Commanding);
 }
 
-void Inkbridge::PenCtlProc(const CPenControl& cmd)
+void Inkbridge::penControlDone(const CommandOutcome& outcome)
 {
-    const CommandOutcome outcome = m_services.commands->run(cmd, m_abortRequested);
-    if (outcome.result == CommandResult::Ok && cmd.cmdid == PenCommand::On)
-        m_pen.post([projector = outcome.projector](PenPath& path) {
-            path.receiver.acceptFrom(projector);
-        });
-    emit pencmddone(cmd.cmdid, outcome.result);
-    m_abortRequested = false;
+    if (!m_running)
+        return; // given up for another command
+    const Running command = *m_running;
+    m_running.reset();
+    commandDone(command, outcome);
 }
 
-void Inkbridge::penControlDone(PenCommand cmdid, CommandResult result)
+void Inkbridge::commandDone(const Running& command, const CommandOutcome& outcome)
 {
-    m_pendingCommand.reset();
-    if (cmdid == PenCommand::On && result == CommandResult::Ok) {
-        // The device is there before the first datagram can be read.
-        const quint16 port = m_services.penPort;
-        if (m_pen.call([port](PenPath& path) {
-                if (!path.receiver.listen(port))
-                    return false;
-                path.dispatch.startInjecting();
-                return true;
-            })) {
-            setConnected(true);
-            showMessage(MsgConnected);
-        } else {
-            // Nothing could ever arrive: say so instead of showing "connected".
-            setConnected(false);
-            showMessage(MsgPenPortTaken);
-        }
+    const bool penOn = command.cmdid == PenCommand::On;
+    const bool ending = m_state == State::Exiting || m_state == State::EndingSession;
+    emit pencmddone(command.cmdid, outcome.result);
+    if (penOn && outcome.result == CommandResult::Ok) {
+        penOnSucceeded(command, outcome.projector);
     } else {
-        // A failed pen-on leaves an earlier socket delivering pens, as before the command.
-        setConnected(false);
-        showMessage(messageForResult(cmdid, result));
-        if (cmdid == PenCommand::Off && result == CommandResult::Ok) {
+        const bool waits = penOn && !ending && command.attempt != Attempt::Person &&
+                           retriedWhenUnanswered(outcome.result);
+        // While waiting, only the first failure is told; later ones are quiet.
+        if (!(waits && command.attempt == Attempt::Retry)) {
+            // A failed pen-on leaves an earlier socket delivering pens, as before the command.
+            setConnected(false);
+            showMessage(messageForResult(command.cmdid, outcome.result));
+        }
+        if (command.cmdid == PenCommand::Off && outcome.result == CommandResult::Ok) {
             m_pen.post([](PenPath& path) {
                 path.receiver.close();
                 path.dispatch.stopInjecting();
             });
         }
+        if (waits) {
+            waitForProjector();
+            lookAgainIfChanged();
+            return;
+        }
     }
-    if (m_state == State::Commanding)
-        setState(State::Idle);
-    else if (m_state == State::EndingSession)
+    if (m_state == State::EndingSession) {
         appquit();
+        return;
+    }
+    if (!isBusy() || m_state == State::Commanding)
+        setState(State::Idle);
+    lookAgainIfChanged();
+}
+
+void Inkbridge::lookAgainIfChanged()
+{
+    // A change of address that came while a command ran or a dialog was open.
+    if (std::exchange(m_changedMeanwhile, false))
+        m_settleTimer.start(m_services.addressSettleMs);
+}
+
+void Inkbridge::penOnSucceeded(const Running& command, const QHostAddress& projector)
+{
+    m_projector = projector;
+    m_penOnAddress = command.localAddress;
+    m_addressLost = false;
+    m_retries = 0;
+    const quint16 port = m_services.penPort;
+    const bool again = command.attempt == Attempt::Reassert;
+    // The socket is made and the device is there before the first datagram is read; a
+    // pen-on sent again keeps both, and with them the sender filter, so that nothing from
+    // another host gets in meanwhile.
+    const bool listening = m_pen.call([projector, port, again](PenPath& path) {
+        path.receiver.acceptFrom(projector);
+        if (again && path.receiver.isListening())
+            return true;
+        if (!path.receiver.listen(port))
+            return false;
+        path.dispatch.startInjecting();
+        return true;
+    });
+    if (listening) {
+        setConnected(true);
+        if (!again)
+            showMessage(MsgConnected);
+    } else {
+        // Nothing could ever arrive: say so instead of showing "connected".
+        setConnected(false);
+        showMessage(MsgPenPortTaken);
+    }
+}
+
+void Inkbridge::waitForProjector()
+{
+    const QList<int>& delays = m_services.retryDelaysMs;
+    const int delay = delays.isEmpty() ? 30000 : delays.at(std::min<qsizetype>(m_retries, delays.size() - 1));
+    ++m_retries;
+    qCDebug(lcApp, "waiting for the projector: pen-on again in %d ms", delay);
+    setState(State::Waiting);
+    m_retryTimer.start(delay);
+}
+
+void Inkbridge::retry()
+{
+    if (m_state == State::Waiting)
+        sendPenCommand(PenCommand::On, Attempt::Retry);
+}
+
+void Inkbridge::addressesChanged()
+{
+    if (!m_settleTimer.isActive())
+        m_settleTimer.start(m_services.addressSettleMs);
+}
+
+void Inkbridge::lookAtAddress()
+{
+    if (m_state != State::Idle && m_state != State::Waiting) {
+        m_changedMeanwhile = true;
+        return;
+    }
+    const bool resumed = std::exchange(m_resumed, false);
+    const quint32 address = m_settings.adapter.isEmpty()
+                                ? 0
+                                : NicList().runningAddressOf(m_settings.adapter).toIPv4Address();
+    if (address == 0) {
+        // Down, or no address yet: the change that brings it back is looked at again.
+        m_addressLost = true;
+        return;
+    }
+    if (m_state == State::Waiting) {
+        m_retryTimer.stop();
+        retry();
+        return;
+    }
+    if (!m_connected || (!resumed && !m_addressLost && address == m_penOnAddress))
+        return;
+    qCDebug(lcApp, "the local address is %s now: pen-on again",
+            qUtf8Printable(QHostAddress(address).toString()));
+    sendPenCommand(PenCommand::On, Attempt::Reassert);
 }
 
 void Inkbridge::exitProgram()
@@ -195,25 +337,30 @@ void Inkbridge::exit(State how)
         // Exit happens once; a session that ends meanwhile only stops waiting for the timer.
         if (how == State::EndingSession && m_state == State::Exiting) {
             setState(how);
-            if (!m_pendingCommand)
+            if (!m_running)
                 appquit();
         }
         return;
     }
     m_services.store.save(m_settings);
 
+    endQuietWork();
+    m_settleTimer.stop();
     const State before = m_state;
     setState(how);
-    if (m_pendingCommand)
-        m_abortRequested = true;
+    if (m_running)
+        m_services.commands->abort(); // its result is still shown
     else if (before != State::DialogOpen)
-        sendPenCommand(PenCommand::Off); // a session end then quits once it is answered
+        sendPenCommand(PenCommand::Off, Attempt::Person); // a session end then quits once it is answered
     m_quitTimer.start(m_services.quitDelayMs);
 }
 
 void Inkbridge::appquit()
 {
-    m_abortRequested = true;
+    m_running.reset();
+    m_services.commands->abort();
+    m_retryTimer.stop();
+    m_settleTimer.stop();
     m_quitTimer.stop();
     emit quitRequested();
 }
@@ -222,14 +369,17 @@ bool Inkbridge::beginDialog()
 {
     if (isBusy())
         return false;
+    endQuietWork();
     setState(State::DialogOpen);
     return true;
 }
 
 void Inkbridge::endDialog()
 {
-    if (m_state == State::DialogOpen)
-        setState(State::Idle);
+    if (m_state != State::DialogOpen)
+        return;
+    setState(State::Idle);
+    lookAgainIfChanged();
 }
 
 void Inkbridge::setPenMode(PenMode mode)
@@ -243,9 +393,8 @@ void Inkbridge::changeTarget(const ConnectionSettings& target)
     const PenMode mode = m_settings.penMode;
     m_settings = target;
     m_settings.penMode = mode;
-    emit execConnect();
+    connectProjector();
 }
-
 void Inkbridge::setState(State state)
 {
     if (m_state == state)

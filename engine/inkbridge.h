@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/injection/screengeometry.h"
-#include "engine/link/pencommandrunner.h"
+#include "engine/link/addresswatch.h"
+#include "engine/link/pencommandexchange.h"
+#include "engine/link/resumewatch.h"
 #include "engine/pen/penthread.h"
 #include "engine/settings/connectionsettings.h"
 #include "protocol/pencommand.h"
@@ -17,17 +19,24 @@
 // command at a time, receives the pen states and dispatches them, keeps the connection
 // settings, and ends the program. The tray (a view of this object) and the tests drive it
 // through its public operations; what it has to tell the person goes out as messageShown().
+//
+// Commands run through an asynchronous exchange; the controller is a state machine over
+// its finished() and a few timers, so nothing here waits and nothing re-enters.
 class Inkbridge final : public QObject {
     Q_OBJECT
 public:
-    // What the controller is doing. Busy (anything but Idle) blocks Connect, Disconnect and
-    // the dialogs; only DialogOpen blocks Exit.
+    // What the controller is doing. Busy (Commanding, DialogOpen, Exiting, EndingSession)
+    // blocks Connect, Disconnect and the dialogs; only DialogOpen blocks Exit. The quiet
+    // states are not busy: the person's own choice ends them at once.
     enum class State {
         Idle,
-        Commanding,    // a pen-on or pen-off command runs
+        Commanding,    // a pen-on or pen-off that the person sees runs
         DialogOpen,    // a dialog is open
         Exiting,       // Exit chosen: the settings are saved, the pen-off runs, quit follows
         EndingSession, // as Exiting, but quits as soon as the projector has answered
+        Waiting,       // the projector did not answer: pen-on is tried again later, quietly
+        Retrying,      // that quiet pen-on runs
+        Reasserting,   // connected: pen-on runs again, quietly, after an address change or a resume
     };
     Q_ENUM(State)
 
@@ -45,12 +54,20 @@ public:
     // What the controller uses of the system; tests hand in scripted ones.
     struct Services {
         std::shared_ptr<InjectionBackend> injection;
-        std::unique_ptr<PenCommandRunner> commands;
+        std::unique_ptr<PenCommandExchange> commands;
+        std::unique_ptr<AddressWatch> addresses; // none: changes of address go unnoticed
+        std::unique_ptr<ResumeWatch> resume;     // none: resumes go unnoticed
         SettingsStore store;
         std::shared_ptr<MonotonicClock> clock;
         quint16 penPort = PEN_STATUS_PORT; // where the pen states are received
         int quitDelayMs = 5000;            // from Exit to the end of the program
-        bool penThread = false;            // the pen path on a thread of its own (the program's)
+        // The pauses before each quiet pen-on while waiting for the projector; the last
+        // one repeats.
+        QList<int> retryDelaysMs{5000, 10000, 20000, 30000};
+        // From a change of address (or a resume) to the look at the interface: changes
+        // come in bursts, and the pen-on goes out within 2 s of the first.
+        int addressSettleMs = 500;
+        bool penThread = false; // the pen path on a thread of its own (the program's)
     };
     static Services platformServices();
 
@@ -59,7 +76,8 @@ public:
     Q_DISABLE_COPY_MOVE(Inkbridge)
 
     // Loads the settings, then connects at once, or (when they are not usable) says so and
-    // asks for the communication settings dialog (execCommSetting).
+    // asks for the communication settings dialog (execCommSetting). A projector that does
+    // not answer this first pen-on is waited for: pen-on is tried again, quietly.
     void run();
     void connectProjector();
     void disconnectProjector();
@@ -74,12 +92,16 @@ public:
     bool beginDialog();
     void endDialog();
     // The target chosen in the communication settings dialog: kept (stored at Exit) and
-    // connected to once the dialog is closed.
+    // connected to.
     void changeTarget(const ConnectionSettings& target);
 
     State state() const { return m_state; }
-    bool isBusy() const { return m_state != State::Idle; }
+    bool isBusy() const;
     bool isConnected() const { return m_connected; }
+    // Waiting for the projector that did not answer (the tray says so).
+    bool isWaitingForProjector() const { return m_state == State::Waiting || m_state == State::Retrying; }
+    // The projector that acknowledged the pen-on, while connected; null otherwise.
+    QHostAddress connectedProjector() const { return m_connected ? m_projector : QHostAddress(); }
     PenMode penMode() const { return m_settings.penMode; }
     // Used from the next pen event on; stored at Exit.
     void setPenMode(PenMode mode);
@@ -94,9 +116,8 @@ public:
     PenThread& penPath() { return m_pen; }
 
 signals:
-    void execConnect();
     void execCommSetting();
-    void pencmd(const CPenControl& cmd);
+    // A command's result, as the person sees it (quiet pen-ons included).
     void pencmddone(PenCommand cmdid, CommandResult result);
     void stateChanged(Inkbridge::State state);
     void connectedChanged(bool connected);
@@ -104,13 +125,27 @@ signals:
     // The program is to end, with exit code 0.
     void quitRequested();
 
-private slots:
-    void PenCtlProc(const CPenControl& cmd);
-    void penControlDone(PenCommand cmdid, CommandResult result);
-    void appquit();
-
 private:
-    void sendPenCommand(PenCommand cmdid);
+    // Who asked for a command: the person (and the first connect) sees it, the others not.
+    enum class Attempt { Person, Start, Retry, Reassert };
+    struct Running {
+        PenCommand cmdid;
+        Attempt attempt;
+        quint32 localAddress; // what a pen-on told the projector
+    };
+
+    void sendPenCommand(PenCommand cmdid, Attempt attempt);
+    void penControlDone(const CommandOutcome& outcome);
+    void commandDone(const Running& command, const CommandOutcome& outcome);
+    void penOnSucceeded(const Running& command, const QHostAddress& projector);
+    // Ends the waiting and gives up a quiet pen-on under way.
+    void endQuietWork();
+    void waitForProjector();
+    void retry();
+    void addressesChanged();
+    void lookAtAddress();
+    void lookAgainIfChanged();
+    void appquit();
     void setState(State state);
     void setConnected(bool connected);
     void exit(State how);
@@ -122,7 +157,14 @@ private:
     ConnectionSettings m_settings; // working copy: written back at Exit only
     State m_state = State::Idle;
     bool m_connected = false;
-    std::optional<PenCommand> m_pendingCommand; // sent, its result not handled yet
-    bool m_abortRequested = false;              // makes the running command give up
+    QHostAddress m_projector;           // that acknowledged the last pen-on
+    std::optional<Running> m_running;   // started, its outcome not handled yet
+    quint32 m_penOnAddress = 0;         // this computer's address as the projector knows it
+    bool m_addressLost = false;         // the interface went down or lost it since
+    bool m_resumed = false;             // a resume not looked at yet
+    bool m_changedMeanwhile = false;    // a change came while busy: looked at afterwards
+    int m_retries = 0;                  // quiet pen-ons since the waiting began
+    QTimer m_retryTimer;
+    QTimer m_settleTimer;
     QTimer m_quitTimer;
 };

@@ -1,6 +1,5 @@
 #include "protocol/pencommand.h"
 
-#include "core/ipv4.h"
 #include "protocol/commandframe.h"
 
 namespace {
@@ -9,22 +8,19 @@ constexpr quint8 kPenControlClass = 0x03;
 constexpr quint8 kPenControlCode = 0xCE;
 } // namespace
 
-std::optional<QByteArray> penCommandFrame(PenCommand cmd, QStringView localAddress,
-                                          QStringView localPort)
+std::optional<QByteArray> penCommandFrame(PenCommand cmd, quint32 localAddress, quint16 localPort)
 {
     QByteArray data;
     if (cmd == PenCommand::Off) {
         data.append(char(0x01));
     } else {
-        const std::optional<quint32> address = ipv4::parse(localAddress);
-        const std::optional<quint16> port = ipv4::parsePort(localPort);
-        if (!address || !port)
+        if (localAddress == 0 || localPort == 0)
             return std::nullopt;
         data.append(char(0x00));
         for (int shift = 0; shift < 32; shift += 8)
-            data.append(char(*address >> shift));
-        data.append(char(*port & 0xFF));
-        data.append(char(*port >> 8));
+            data.append(char(localAddress >> shift));
+        data.append(char(localPort & 0xFF));
+        data.append(char(localPort >> 8));
     }
     QByteArray frame;
     CommandFrame::build(frame, kPenControlClass, kPenControlCode, quint16(data.size()), data);

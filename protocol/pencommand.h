@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
-#include <QStringView>
 
 #include <optional>
 
@@ -29,18 +28,17 @@ enum class ReplyWait { Reply, ErrorReply, Disconnected, TimedOut };
 // projector shall send the pen states.
 struct CPenControl {
     PenCommand cmdid = PenCommand::On;
-    QString host;                            // host name or dotted IPv4 address
-    QString port = QStringLiteral("7142");   // command port, decimal
-    QString localAddress;                    // this computer's dotted IPv4 address (On)
-    QString localPort = QStringLiteral("0"); // pen-status UDP port, decimal (On: "8330")
+    QString host;              // host name or dotted IPv4 address
+    quint16 port = 7142;       // command port
+    quint32 localAddress = 0;  // this computer's IPv4 address (On)
+    quint16 localPort = 0;     // pen-status UDP port (On: 8330)
 };
 
 // The command frame of `cmd`: 03 CE 00, the data length, the data and the checksum. On
 // carries the switch byte 0, the address with its dotted numbers in reverse order and the
-// port low byte first; Off the single byte 1. Nothing for an On whose address or port is
-// not usable.
-std::optional<QByteArray> penCommandFrame(PenCommand cmd, QStringView localAddress,
-                                          QStringView localPort);
+// port low byte first; Off the single byte 1. Nothing for an On without an address or
+// with port 0, which would send the pens nowhere.
+std::optional<QByteArray> penCommandFrame(PenCommand cmd, quint32 localAddress, quint16 localPort);
 
 // The result of an exchange whose reply wait ended with `wait` and recognised `reply`: a
 // positive reply is Ok only when its result byte (offset 6) is 0; a positive reply too

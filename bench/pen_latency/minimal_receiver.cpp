@@ -16,6 +16,8 @@
 #include "protocol/pencommand.h"
 #include "protocol/penstatusrecord.h"
 
+#include <QHostAddress>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <libevdev/libevdev-uinput.h>
@@ -200,7 +202,7 @@ private:
 void penOn(const std::string& projector, const std::string& local)
 {
     const std::optional<QByteArray> frame = penCommandFrame(
-        PenCommand::On, QString::fromStdString(local), QString::number(PEN_STATUS_PORT));
+        PenCommand::On, QHostAddress(QString::fromStdString(local)).toIPv4Address(), PEN_STATUS_PORT);
     if (!frame)
         fail("bad --local address");
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

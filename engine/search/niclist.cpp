@@ -34,7 +34,8 @@ NicList::Source& systemSource()
 
 NicSource NicSource::fromInterface(const QNetworkInterface& nic)
 {
-    return NicSource{nic.isValid(), nic.humanReadableName(), nic.name(), nic.addressEntries()};
+    const bool running = nic.flags().testFlags(QNetworkInterface::IsUp | QNetworkInterface::IsRunning);
+    return NicSource{nic.isValid(), nic.humanReadableName(), nic.name(), nic.addressEntries(), running};
 }
 
 NicList::NicList() : NicList(systemSource() ? systemSource()() : systemInterfaces())
@@ -51,7 +52,7 @@ NicList::NicList(const QList<NicSource>& sources)
                 return;
             // An entry needs its display name: the interface box shows nothing else.
             if (isUsableAddress(address) && !nic.displayName.isEmpty())
-                m_entries.append({nic.displayName, nic.name, address.ip(), address.broadcast()});
+                m_entries.append({nic.displayName, nic.name, address.ip(), address.broadcast(), nic.running});
         }
     }
 }
@@ -86,6 +87,15 @@ QHostAddress NicList::addressOf(const QString& name) const
     for (const Entry& e : m_entries) {
         if (e.name == name)
             return e.ip;
+    }
+    return {};
+}
+
+QHostAddress NicList::runningAddressOf(const QString& name) const
+{
+    for (const Entry& e : m_entries) {
+        if (e.name == name)
+            return e.running ? e.ip : QHostAddress();
     }
     return {};
 }

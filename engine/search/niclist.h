@@ -16,6 +16,7 @@ struct NicSource {
     QString displayName; // QNetworkInterface::humanReadableName
     QString name;        // QNetworkInterface::name, the value kept as the Adapter setting
     QList<QNetworkAddressEntry> addressEntries;
+    bool running = true; // up, with its link (cable, radio) there
 
     static NicSource fromInterface(const QNetworkInterface& nic);
 };
@@ -48,6 +49,8 @@ public:
 
     // The address of the first entry whose system name is `name`; null when none has it.
     QHostAddress addressOf(const QString& name) const;
+    // The same, but null while that interface is down or without its link.
+    QHostAddress runningAddressOf(const QString& name) const;
 
 private:
     struct Entry {
@@ -55,6 +58,7 @@ private:
         QString name;
         QHostAddress ip;
         QHostAddress broadcast;
+        bool running;
     };
     template <typename T> bool get(int index, T Entry::*field, T& out) const
     {

@@ -1,10 +1,10 @@
 // The command exchange over TCP, against a projector's command port played by the test on
 // loopback: what it receives, and what each kind of answer (or none) gives.
-#include "engine/link/pencommandrunner.h"
 #include "engine/link/pjcommcontrol.h"
 #include "support/packets.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -30,7 +30,7 @@ public:
             });
         });
     }
-    QString port() const { return QString::number(m_server.serverPort()); }
+    quint16 port() const { return m_server.serverPort(); }
     QByteArray received;
 
 private:
@@ -40,10 +40,23 @@ private:
     bool m_hangUp;
 };
 
-CPenControl penOn(const QString& port)
+CPenControl penOn(quint16 port)
 {
     return CPenControl{PenCommand::On, QStringLiteral("127.0.0.1"), port,
-                       QStringLiteral("10.77.0.1"), QStringLiteral("8330")};
+                       QHostAddress("10.77.0.1").toIPv4Address(), 8330};
+}
+
+// Runs `cmd` to its end; the outcome arrives once, and never from inside start().
+CommandOutcome exchange(PJCommControl& link, const CPenControl& cmd)
+{
+    QSignalSpy finished(&link, &PenCommandExchange::finished);
+    link.start(cmd);
+    if (!finished.isEmpty() || !finished.wait(PJCommControl::CONNECT_TIMEOUT_MS))
+        return {CommandResult(0), {}};
+    QTest::qWait(20);
+    if (finished.size() != 1 || link.isRunning())
+        return {CommandResult(0), {}};
+    return finished.at(0).at(0).value<CommandOutcome>();
 }
 } // namespace
 
@@ -74,8 +87,8 @@ private slots:
         QFETCH(bool, hangUp);
         QFETCH(CommandResult, result);
         CommandPort projector(answer, delayMs, hangUp);
-        LinkCommandRunner runner;
-        const CommandOutcome outcome = runner.run(penOn(projector.port()), false);
+        PJCommControl link;
+        const CommandOutcome outcome = exchange(link, penOn(projector.port()));
         QCOMPARE(outcome.result, result);
         QCOMPARE(projector.received.toHex(' '), hex("03CE0000070001004D0A8A20DA").toHex(' '));
         QCOMPARE(outcome.projector, result == CommandResult::Ok ? QHostAddress(QHostAddress::LocalHost)
@@ -85,10 +98,10 @@ private slots:
     void silentProjectorGivesNoReplyAfterFiveSeconds()
     {
         CommandPort projector(QByteArray(), 0, false);
-        LinkCommandRunner runner;
+        PJCommControl link;
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(runner.run(penOn(projector.port()), false).result, CommandResult::NoReply);
+        QCOMPARE(exchange(link, penOn(projector.port())).result, CommandResult::NoReply);
         QVERIFY(clock.elapsed() >= PJCommControl::REPLY_TIMEOUT_MS - 10);
     }
 
@@ -96,26 +109,36 @@ private slots:
     {
         QTcpServer closed;
         closed.listen(QHostAddress::LocalHost);
-        const QString port = QString::number(closed.serverPort());
+        const quint16 port = closed.serverPort();
         closed.close();
-        LinkCommandRunner runner;
+        PJCommControl link;
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(runner.run(penOn(port), false).result, CommandResult::ConnectFailed);
+        QCOMPARE(exchange(link, penOn(port)).result, CommandResult::ConnectFailed);
         QVERIFY(clock.elapsed() < 3000);
-        QCOMPARE(runner.run(penOn(QStringLiteral("0")), false).result, CommandResult::ConnectFailed);
+        QCOMPARE(exchange(link, penOn(0)).result, CommandResult::ConnectFailed);
     }
 
-    void abortEndsTheWait()
+    // Given up while waiting for the reply: the result reached so far comes from the event
+    // loop; a command started instead is the only one whose outcome comes.
+    void abortAndRestart()
     {
-        CommandPort projector(QByteArray(), 0, false);
-        LinkCommandRunner runner;
-        bool abort = false;
-        QTimer::singleShot(200, [&] { abort = true; });
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(runner.run(penOn(projector.port()), abort).result, CommandResult::NoReply);
-        QVERIFY(clock.elapsed() < PJCommControl::REPLY_TIMEOUT_MS);
+        CommandPort silent(QByteArray(), 0, false);
+        PJCommControl link;
+        QSignalSpy finished(&link, &PenCommandExchange::finished);
+        link.start(penOn(silent.port()));
+        QTRY_VERIFY(!silent.received.isEmpty());
+        link.abort();
+        QVERIFY(!link.isRunning());
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(finished.wait(1000));
+        QCOMPARE(finished.at(0).at(0).value<CommandOutcome>().result, CommandResult::NoReply);
+
+        CommandPort answering(hex("23CE0000020000F3"), 0, false);
+        link.start(penOn(silent.port()));
+        link.abort();
+        QCOMPARE(exchange(link, penOn(answering.port())).result, CommandResult::Ok);
+        QCOMPARE(finished.size(), 2);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "protocol/shiftjis.h"
 #include "support/packets.h"
 
+#include <QHostAddress>
 #include <QTest>
 
 using AddressList = QList<QHostAddress>;
@@ -58,26 +59,27 @@ private slots:
     {
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("port");
         QTest::addColumn<QByteArray>("frame"); // empty: nothing to send
         const int on = int(PenCommand::On);
-        QTest::newRow("on") << on << "10.77.0.1" << "8330" << hex("03CE0000070001004D0A8A20DA");
+        QTest::newRow("on") << on << "10.77.0.1" << 8330 << hex("03CE0000070001004D0A8A20DA");
         QTest::newRow("on, address reversed")
-            << on << "192.0.2.1" << "8330" << hex("03CE00000700010200C08A2045");
+            << on << "192.0.2.1" << 8330 << hex("03CE00000700010200C08A2045");
         QTest::newRow("on, port low byte first")
-            << on << "10.77.0.1" << "258" << hex("03CE0000070001004D0A020133");
-        QTest::newRow("off") << int(PenCommand::Off) << "" << "0" << hex("03CE00000101D3");
-        // Whatever the one address reader refuses is not sent.
-        QTest::newRow("three-part address") << on << "10.0.0" << "8330" << QByteArray();
-        QTest::newRow("port 0") << on << "10.0.0.1" << "0" << QByteArray();
+            << on << "10.77.0.1" << 258 << hex("03CE0000070001004D0A020133");
+        QTest::newRow("off") << int(PenCommand::Off) << "0.0.0.0" << 0 << hex("03CE00000101D3");
+        // The pens would go nowhere: nothing is sent.
+        QTest::newRow("on, no address") << on << "0.0.0.0" << 8330 << QByteArray();
+        QTest::newRow("on, port 0") << on << "10.0.0.1" << 0 << QByteArray();
     }
     void penCommandFrames()
     {
         QFETCH(int, command);
         QFETCH(QString, address);
-        QFETCH(QString, port);
+        QFETCH(int, port);
         QFETCH(QByteArray, frame);
-        QCOMPARE(penCommandFrame(PenCommand(command), address, port).value_or(QByteArray()).toHex(' '),
+        const quint32 local = QHostAddress(address).toIPv4Address();
+        QCOMPARE(penCommandFrame(PenCommand(command), local, quint16(port)).value_or(QByteArray()).toHex(' '),
                  frame.toHex(' '));
     }
 

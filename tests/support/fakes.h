@@ -4,13 +4,13 @@
 // link, recording injection devices, one loopback network interface and a settings store
 // in a folder of the test's own. With them the controller runs in the test's process and
 // needs neither root nor a network.
-#include "core/eventwait.h"
 #include "engine/inkbridge.h"
 #include "engine/search/niclist.h"
 #include "support/recordinginjection.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUdpSocket>
 
 // A projector without a network: it answers each command as scripted.
@@ -21,22 +21,35 @@ struct CommandScript {
     QHostAddress projector{QHostAddress::LocalHost};
 };
 
-class ScriptedCommands final : public PenCommandRunner {
+class ScriptedCommands final : public PenCommandExchange {
 public:
-    explicit ScriptedCommands(std::shared_ptr<CommandScript> script) : m_script(std::move(script)) {}
-    CommandOutcome run(const CPenControl& cmd, const bool& abort) override
+    explicit ScriptedCommands(std::shared_ptr<CommandScript> script) : m_script(std::move(script))
     {
-        m_script->commands << cmd;
-        EventWait wait(m_script->durationMs, 20);
-        if (wait.waitUntil([&] { return abort; }))
-            return {CommandResult::ConnectFailed, {}};
-        const CommandResult result =
-            m_script->results.isEmpty() ? CommandResult::Ok : m_script->results.takeFirst();
-        return {result, result == CommandResult::Ok ? m_script->projector : QHostAddress()};
+        m_answer.setSingleShot(true);
+        QObject::connect(&m_answer, &QTimer::timeout, this, [this] {
+            const CommandResult result =
+                m_script->results.isEmpty() ? CommandResult::Ok : m_script->results.takeFirst();
+            emit finished({result, result == CommandResult::Ok ? m_script->projector : QHostAddress()});
+        });
     }
+    void start(const CPenControl& cmd) override
+    {
+        cancelDelivery();
+        m_script->commands << cmd;
+        m_answer.start(m_script->durationMs);
+    }
+    void abort() override
+    {
+        if (!m_answer.isActive())
+            return;
+        m_answer.stop();
+        deliverLater({CommandResult::ConnectFailed, {}});
+    }
+    bool isRunning() const override { return m_answer.isActive(); }
 
 private:
     std::shared_ptr<CommandScript> m_script;
+    QTimer m_answer;
 };
 
 // "qr0", 127.0.0.2/8: an interface whose every address is loopback, so that nothing a test

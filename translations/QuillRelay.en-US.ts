@@ -79,6 +79,10 @@
         <translation>The projector did not carry out the command.</translation>
     </message>
     <message>
+        <source>Waiting for the projector at %1.</source>
+        <translation>Waiting for the projector at %1.</translation>
+    </message>
+    <message>
         <source>Pen input cannot be received: UDP port %1 is used by another program. Close that program, then choose Connect again.</source>
         <translation>Pen input cannot be received: UDP port %1 is used by another program. Close that program, then choose Connect again.</translation>
     </message>

@@ -79,6 +79,10 @@
         <translation>コマンドの実行に失敗しました。</translation>
     </message>
     <message>
+        <source>Waiting for the projector at %1.</source>
+        <translation>プロジェクター（%1）の応答を待っています。</translation>
+    </message>
+    <message>
         <source>Pen input cannot be received: UDP port %1 is used by another program. Close that program, then choose Connect again.</source>
         <translation>ペン入力を受信できません。UDP ポート %1 を別のプログラムが使用しています。そのプログラムを終了してから、もう一度［接続］を選んでください。</translation>
     </message>

@@ -104,6 +104,7 @@ InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
     // opens it: some desktops show the context menu without an activation signal.
     connect(m_menu.get(), &QMenu::aboutToShow, this, &InkbridgeTray::updateMenuStates);
     connect(&controller, &Inkbridge::stateChanged, this, &InkbridgeTray::updateMenuStates);
+    connect(&controller, &Inkbridge::stateChanged, this, &InkbridgeTray::updateToolTip);
     connect(&controller, &Inkbridge::connectedChanged, this,
             [this](bool connected) { m_icon->setIcon(QrIcons::tray(connected)); });
     connect(&controller, &Inkbridge::messageShown, this, &InkbridgeTray::showMessage);
@@ -138,6 +139,15 @@ void InkbridgeTray::updateMenuStates()
     for (QAction* action : std::as_const(m_commands))
         action->setEnabled(idle);
     m_exit->setEnabled(m_controller.state() != Inkbridge::State::DialogOpen);
+}
+
+void InkbridgeTray::updateToolTip()
+{
+    // Only the waiting has something to say that the icon does not show.
+    m_icon->setToolTip(m_controller.isWaitingForProjector()
+                           ? QCoreApplication::translate("Inkbridge", "Waiting for the projector at %1.")
+                                 .arg(m_controller.settings().host())
+                           : QString());
 }
 
 void InkbridgeTray::trayIconActivated(QSystemTrayIcon::ActivationReason reason)

@@ -38,6 +38,7 @@ public slots:
 private slots:
     void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void updateMenuStates();
+    void updateToolTip();
     void showMessage(int number);
     void noTrayCheckProc();
 

@@ -248,6 +248,166 @@ private slots:
         QCOMPARE(rig.script->commands.last().cmdid, PenCommand::Off);
     }
 
+    // The projector is not up yet at start: the first failure is told, then pen-on is
+    // tried again quietly, after growing pauses, until it answers. A refusal ends it.
+    void waitsForTheProjector_data()
+    {
+        QTest::addColumn<QList<CommandResult>>("results");
+        QTest::addColumn<Messages>("shown");
+        using R = CommandResult;
+        const int verifying = Inkbridge::MsgVerifying, connected = Inkbridge::MsgConnected;
+        QTest::newRow("no connection three times")
+            << QList<R>{R::ConnectFailed, R::ConnectFailed, R::ConnectFailed, R::Ok}
+            << Messages{verifying, Inkbridge::MsgConnectFailed, connected};
+        QTest::newRow("no response, then hung up")
+            << QList<R>{R::NoReply, R::Disconnected, R::Ok} << Messages{verifying, Inkbridge::MsgNoResponse, connected};
+        QTest::newRow("refused") << QList<R>{R::ErrorReply} << Messages{verifying, Inkbridge::MsgCommandFailed};
+        QTest::newRow("refused on a retry")
+            << QList<R>{R::ConnectFailed, R::Rejected} << Messages{verifying, Inkbridge::MsgConnectFailed, Inkbridge::MsgCommandFailed};
+    }
+    void waitsForTheProjector()
+    {
+        QFETCH(QList<CommandResult>, results);
+        QFETCH(Messages, shown);
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        rig.script->results = results;
+        Inkbridge& controller = rig.make();
+        QSignalSpy messages_(&controller, &Inkbridge::messageShown);
+        controller.run();
+        QTRY_COMPARE(rig.script->commands.size(), results.size());
+        QTRY_COMPARE(messages(messages_), shown);
+        QCOMPARE(controller.isConnected(), results.last() == CommandResult::Ok);
+        QCOMPARE(controller.state(), Inkbridge::State::Idle);
+        QTest::qWait(600); // longer than any pause: nothing more is tried
+        QCOMPARE(rig.script->commands.size(), results.size());
+        const QList<qint64>& at = rig.script->startedMs;
+        for (int i = 1; i < at.size(); ++i) // 100, 200, 400 ms; a coarse timer may fire 5 % early
+            QVERIFY2(at[i] - at[i - 1] >= (50 << i) * 9 / 10, qPrintable(QString::number(at[i] - at[i - 1])));
+    }
+
+    // What the person chooses while the program waits (between tries, or during one)
+    // ends the waiting at once and does what it does otherwise.
+    void choiceEndsTheWaiting_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("tryMs");       // how long each quiet try takes
+        QTest::addColumn<int>("lastCommand"); // -1: none after the tries
+        for (int tryMs : {0, 300}) {
+            const QString when = tryMs ? " during a try" : " between tries";
+            QTest::newRow(qPrintable("connect" + when)) << "connect" << tryMs << int(PenCommand::On);
+            QTest::newRow(qPrintable("disconnect" + when)) << "disconnect" << tryMs << int(PenCommand::Off);
+            QTest::newRow(qPrintable("exit" + when)) << "exit" << tryMs << int(PenCommand::Off);
+            QTest::newRow(qPrintable("dialog" + when)) << "dialog" << tryMs << -1;
+        }
+    }
+    void choiceEndsTheWaiting()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, tryMs);
+        QFETCH(int, lastCommand);
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        rig.script->results = QList<CommandResult>(20, CommandResult::ConnectFailed);
+        Inkbridge& controller = rig.make(60000);
+        controller.run();
+        QTRY_COMPARE(controller.state(), Inkbridge::State::Waiting);
+        rig.script->durationMs = tryMs;
+        if (tryMs)
+            QTRY_COMPARE(controller.state(), Inkbridge::State::Retrying);
+        QVERIFY(controller.isWaitingForProjector());
+        const qsizetype before = rig.script->commands.size();
+        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        rig.script->durationMs = 0;
+        if (choice == "connect")
+            controller.connectProjector();
+        else if (choice == "disconnect")
+            controller.disconnectProjector();
+        else if (choice == "exit")
+            controller.exitProgram();
+        else
+            QVERIFY(controller.beginDialog());
+        QVERIFY(!controller.isWaitingForProjector());
+        QTest::qWait(700);
+        QCOMPARE(rig.script->commands.size(), before + (lastCommand < 0 ? 0 : 1));
+        if (lastCommand >= 0) {
+            QCOMPARE(int(rig.script->commands.last().cmdid), lastCommand);
+            QCOMPARE(messages(shown).first(), int(Inkbridge::MsgVerifying));
+        }
+    }
+
+    // Connected, the computer's address on the interface changes (or it goes down and comes
+    // back, or the computer wakes up): pen-on again, quietly, with the address it has now.
+    void sendsPenOnAgain_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("address"); // empty: no pen-on follows
+        QTest::newRow("address replaced") << "replace" << "127.0.0.7";
+        QTest::newRow("interface down and up") << "down-up" << "127.0.0.2";
+        QTest::newRow("resumed") << "resume" << "127.0.0.2";
+        QTest::newRow("another interface changed") << "other" << "";
+        QTest::newRow("interface down") << "down" << "";
+    }
+    void sendsPenOnAgain()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, address);
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        Inkbridge& controller = rig.make();
+        controller.run();
+        QTRY_VERIFY(controller.isConnected());
+        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        QSignalSpy connectedChanges(&controller, &Inkbridge::connectedChanged);
+        const auto tell = [&](const NicSource& nic) {
+            rig.nics = {nic};
+            emit rig.addresses->changed();
+            QTest::qWait(100);
+        };
+        NicSource down = loopbackInterface();
+        down.running = false;
+        if (change == "replace") {
+            tell(loopbackInterface("127.0.0.7"));
+        } else if (change.startsWith("down")) {
+            tell(down);
+            if (change == "down-up")
+                tell(loopbackInterface());
+        } else if (change == "resume") {
+            emit rig.resume->resumed();
+        } else {
+            rig.nics << NicSource{true, "Other", "qr1", {}};
+            emit rig.addresses->changed();
+        }
+        QTest::qWait(200);
+        if (address.isEmpty()) {
+            QCOMPARE(rig.script->commands.size(), 1);
+            return;
+        }
+        QTRY_COMPARE(rig.script->commands.size(), 2);
+        QCOMPARE(QHostAddress(rig.script->commands[1].localAddress).toString(), address);
+        QCOMPARE(controller.state(), Inkbridge::State::Idle);
+        QVERIFY(controller.isConnected());
+        QCOMPARE(shown.size() + connectedChanges.size(), 0); // nothing to see
+        rig.sendPens(stroke());
+        QTRY_COMPARE(rig.devices->log->touchFrames.isEmpty() && rig.devices->log->mouseInputs.isEmpty(), false);
+    }
+
+    // A pen-on sent again that fails is told once, and the waiting begins.
+    void failedPenOnAgainWaits()
+    {
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        Inkbridge& controller = rig.make();
+        controller.run();
+        QTRY_VERIFY(controller.isConnected());
+        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        rig.script->results = {CommandResult::NoReply, CommandResult::ConnectFailed, CommandResult::Ok};
+        emit rig.resume->resumed();
+        QTRY_COMPARE(messages(shown), Messages({Inkbridge::MsgNoResponse, Inkbridge::MsgConnected}));
+        QCOMPARE(rig.script->commands.size(), 4);
+        QVERIFY(controller.isConnected());
+    }
+
     void storedPenMode_data()
     {
         QTest::addColumn<int>("stored");

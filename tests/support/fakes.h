@@ -8,6 +8,7 @@
 #include "engine/search/niclist.h"
 #include "support/recordinginjection.h"
 
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,7 +16,10 @@
 
 // A projector without a network: it answers each command as scripted.
 struct CommandScript {
+    CommandScript() { clock.start(); }
     QList<CPenControl> commands;  // what reached it, in order
+    QList<qint64> startedMs;      // when each came, on `clock`
+    QElapsedTimer clock;
     QList<CommandResult> results; // the next answers; Ok once they run out
     int durationMs = 0;           // how long each command takes (it gives up on abort)
     QHostAddress projector{QHostAddress::LocalHost};
@@ -36,6 +40,7 @@ public:
     {
         cancelDelivery();
         m_script->commands << cmd;
+        m_script->startedMs << m_script->clock.elapsed();
         m_answer.start(m_script->durationMs);
     }
     void abort() override
@@ -52,12 +57,12 @@ private:
     QTimer m_answer;
 };
 
-// "qr0", 127.0.0.2/8: an interface whose every address is loopback, so that nothing a test
+// "qr0", 127.0.0.2/8 (or another loopback address): an interface whose every address is loopback, so that nothing a test
 // starts through it can leave the machine.
-inline NicSource loopbackInterface()
+inline NicSource loopbackInterface(const QString& address = QStringLiteral("127.0.0.2"))
 {
     QNetworkAddressEntry entry;
-    entry.setIp(QHostAddress(QStringLiteral("127.0.0.2")));
+    entry.setIp(QHostAddress(address));
     entry.setNetmask(QHostAddress(QStringLiteral("255.0.0.0")));
     entry.setBroadcast(QHostAddress(QStringLiteral("127.255.255.255")));
     return NicSource{true, QStringLiteral("Loopback qr0"), QStringLiteral("qr0"), {entry}};
@@ -76,7 +81,7 @@ struct ControllerRig {
     ControllerRig()
     {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
-        NicList::setSystemSource([] { return QList<NicSource>{loopbackInterface()}; });
+        NicList::setSystemSource([this] { return nics; });
     }
     ~ControllerRig() { NicList::setSystemSource(nullptr); }
 
@@ -100,6 +105,12 @@ struct ControllerRig {
         services.clock = makeSteadyClock();
         services.penPort = penPort;
         services.quitDelayMs = quitDelayMs;
+        services.retryDelaysMs = {100, 200, 400};
+        services.addressSettleMs = 20;
+        services.addresses = std::make_unique<AddressWatch>();
+        services.resume = std::make_unique<ResumeWatch>();
+        addresses = services.addresses.get();
+        resume = services.resume.get();
         controller = std::make_unique<Inkbridge>(std::move(services));
         return *controller;
     }
@@ -112,6 +123,10 @@ struct ControllerRig {
         socket.writeDatagram(datagram, QHostAddress::LocalHost, penPort);
     }
 
+    // The interface list that the controller reads; a test changes it, then tells the watch.
+    QList<NicSource> nics{loopbackInterface()};
+    AddressWatch* addresses = nullptr;
+    ResumeWatch* resume = nullptr;
     QTemporaryDir home;
     std::shared_ptr<RecordingInjectionBackend> devices = std::make_shared<RecordingInjectionBackend>();
     std::shared_ptr<CommandScript> script = std::make_shared<CommandScript>();

@@ -91,6 +91,11 @@ bool Inkbridge::checkConnectionTarget() const
            !adapterLocalAddress().isNull();
 }
 
+QHostAddress Inkbridge::connectedProjector() const
+{
+    return m_connected ? m_projector : QHostAddress();
+}
+
 QHostAddress Inkbridge::adapterLocalAddress() const
 {
     return m_settings.adapter.isEmpty() ? QHostAddress() : NicList().addressOf(m_settings.adapter);
@@ -134,10 +139,12 @@ void Inkbridge::sendPenCommand(PenCommand cmdid)
 void Inkbridge::PenCtlProc(const CPenControl& cmd)
 {
     const CommandOutcome outcome = m_services.commands->run(cmd, m_abortRequested);
-    if (outcome.result == CommandResult::Ok && cmd.cmdid == PenCommand::On)
+    if (outcome.result == CommandResult::Ok && cmd.cmdid == PenCommand::On) {
+        m_projector = outcome.projector;
         m_pen.post([projector = outcome.projector](PenPath& path) {
             path.receiver.acceptFrom(projector);
         });
+    }
     emit pencmddone(cmd.cmdid, outcome.result);
     m_abortRequested = false;
 }

@@ -80,6 +80,8 @@ public:
     State state() const { return m_state; }
     bool isBusy() const { return m_state != State::Idle; }
     bool isConnected() const { return m_connected; }
+    // The projector that acknowledged the last pen-on, while connected; null otherwise.
+    QHostAddress connectedProjector() const;
     PenMode penMode() const { return m_settings.penMode; }
     // Used from the next pen event on; stored at Exit.
     void setPenMode(PenMode mode);
@@ -122,6 +124,7 @@ private:
     ConnectionSettings m_settings; // working copy: written back at Exit only
     State m_state = State::Idle;
     bool m_connected = false;
+    QHostAddress m_projector; // the peer of the last pen-on that succeeded
     std::optional<PenCommand> m_pendingCommand; // sent, its result not handled yet
     bool m_abortRequested = false;              // makes the running command give up
     QTimer m_quitTimer;

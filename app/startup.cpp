@@ -15,6 +15,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -124,8 +125,14 @@ int runQuillRelay(int argc, char** argv)
                          [] { QCoreApplication::exit(0); });
         QTimer::singleShot(0, controller.get(), &Inkbridge::run);
         exitCode = QApplication::exec();
+    } catch (const std::exception& error) {
+        // A warning, so that it shows without the debug output; what exists is destroyed
+        // below.
+        qCWarning(lcApp, "ended by an exception: %s", error.what());
+        exitCode = 1;
     } catch (...) {
-        // Nothing is written; what exists is destroyed below and the code held is returned.
+        qCWarning(lcApp, "ended by an exception: unknown exception");
+        exitCode = 1;
     }
     // The guard goes first, so that a new start succeeds as soon as this one is done.
     guard.reset();

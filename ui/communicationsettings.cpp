@@ -127,7 +127,7 @@ void CommunicationSettings::on_pushButton_AutoSearch_clicked()
 {
     PJSearch search;
     const int result =
-        search.SelectIpList(kAppFlag, m_currentAddress, m_searchMode, m_searchRange, this);
+        search.SelectIpList(kAppFlag, m_connectedProjector, m_searchMode, m_searchRange, this);
     const QList<QHostAddress> selected = search.GetSelectedIpList();
     if (result != 1 || selected.isEmpty())
         return;

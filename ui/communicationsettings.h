@@ -25,6 +25,8 @@ public:
 
     // Set before exec(): runs Auto Search once, right after the dialog first appears.
     bool autoSearchOnShow = false;
+    // The projector in use (null when none is), which the projector list marks.
+    void setConnectedProjector(const QHostAddress& address) { m_connectedProjector = address; }
 
     // The values, confirmed once exec() has returned 1.
     const ConnectionSettings& values() const { return m_values; }
@@ -50,8 +52,8 @@ private:
     ConnectionSettings m_values;
     bool m_shownOnce = false;
     Ui::CommunicationSettings* ui = nullptr;
-    // What Auto Search starts from: no current projector, single-address mode, no range.
+    // What Auto Search starts from: single-address mode, no range.
     int m_searchMode = 0;
     QHostAddress m_searchRange[2];
-    QHostAddress m_currentAddress;
+    QHostAddress m_connectedProjector;
 };

@@ -184,6 +184,7 @@ void InkbridgeTray::trayMenuCommunicationSettingsProc()
         return;
     CommunicationSettings dialog;
     dialog.SetValues(m_controller.settings());
+    dialog.setConnectedProjector(m_controller.connectedProjector());
     dialog.autoSearchOnShow = !m_controller.checkConnectionTarget();
     // Kept in the controller only; the store is written at Exit.
     if (runDialog(dialog))

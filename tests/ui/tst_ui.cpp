@@ -255,6 +255,50 @@ private slots:
         QCOMPARE(list.GetSelectedIpList(), QList<QHostAddress>{QHostAddress("127.0.0.5")});
         QCOMPARE(list.GetNicName(list.GetNicIndex()), QStringLiteral("qr0"));
     }
+
+    // Auto Search from the tray's Communication Settings marks the projector in use, and
+    // only while it is in use.
+    void projectorListMarksTheProjectorInUse_data()
+    {
+        QTest::addColumn<bool>("disconnect");
+        QTest::addColumn<QString>("statuses"); // of 127.0.0.5, then of 127.0.0.1
+        QTest::newRow("connected") << false << "|Connected";
+        QTest::newRow("disconnected") << true << "|";
+    }
+    void projectorListMarksTheProjectorInUse()
+    {
+        QFETCH(bool, disconnect);
+        QFETCH(QString, statuses);
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget()); // the projector at 127.0.0.1 acknowledges
+        Inkbridge& controller = rig.make();
+        InkbridgeTray tray(controller);
+        controller.run();
+        QTRY_VERIFY(controller.isConnected() && !controller.isBusy());
+        if (disconnect) {
+            controller.disconnectProjector();
+            QTRY_COMPARE(controller.state(), Inkbridge::State::Idle);
+        }
+        QStringList seen;
+        ModalAnswer<CommunicationSettings> settings([](CommunicationSettings* dialog) {
+            child<QPushButton>(dialog, "pushButton_AutoSearch")->click();
+            child<QPushButton>(dialog, "pushButton_Close")->click();
+        });
+        ModalAnswer<PJSearchDlg> list([&seen](PJSearchDlg* list) {
+            PJSearchUdp& engine = list->engine();
+            for (const char* sender : {"127.0.0.5", "127.0.0.1"})
+                engine.handleDatagram(QByteArray(SearchReplyBytes().seq(engine.SeqNo()).name("PJ")),
+                                      QHostAddress(sender));
+            auto* table = child<QTableWidget>(list, "tableWidgetPJList");
+            for (int row = 0; row < table->rowCount(); ++row)
+                seen << table->item(row, 2)->text();
+            child<QPushButton>(list, "pushButtonClose")->click();
+        });
+        for (QAction* item : tray.menu().actions())
+            if (item->text() == QLatin1String("Communication Settings..."))
+                item->trigger(); // returns once the dialog is closed
+        QCOMPARE(seen.join('|'), statuses);
+    }
 };
 
 QTEST_MAIN(TestUi)

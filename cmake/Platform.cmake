@@ -36,4 +36,6 @@ elseif(UNIX AND NOT APPLE)
     pkg_check_modules(XTST IMPORTED_TARGET xtst x11)
     # Shift-JIS projector names; Windows converts them with its own code page 932.
     find_package(Qt6 REQUIRED COMPONENTS Core5Compat)
+    # Wakes from sleep, told by logind on the system bus.
+    find_package(Qt6 REQUIRED COMPONENTS DBus)
 endif()

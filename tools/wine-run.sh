@@ -70,6 +70,13 @@ mkdir -p "$(dirname "$prefix")"
         "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
         timeout 60 "${wine%/*}/wineserver" -w
     fi
+    # No X server: Wine's display-less driver, with which a program can still make windows
+    # of its own (the resume watch's hidden one) and never shows them on the caller's display.
+    # Also for a prefix made before.
+    if ! grep -qsx '"Graphics"="null"' "$prefix/user.reg"; then
+        "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+        timeout 60 "${wine%/*}/wineserver" -w
+    fi
 ) 9>"$prefix.lock"
 
 program=$1

@@ -4,14 +4,18 @@
 
 #include <memory>
 
-// Tells when the IPv4 addresses or the up/down state of this computer's interfaces change.
+// Tells when this computer's network addresses may have moved (a DHCP renewal, a roam to
+// another Wi-Fi, a wake on another network): the projector sends the pen states to the
+// address it was given with pen-on, so the controller gives it the new one. A plain
+// AddressWatch never fires; the platform's watch derives from it.
 class AddressWatch : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
 signals:
-    // Something changed; listeners read the interface list again.
+    // The IPv4 addresses or the up/down state of some interface changed. Emitted once per
+    // burst of kernel notifications that arrive together; listeners read the interface list again.
     void changed();
 };
 

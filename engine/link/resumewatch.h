@@ -4,13 +4,16 @@
 
 #include <memory>
 
-// Tells when the computer has woken from sleep.
+// Tells when the computer wakes from sleep: it may wake on another network, and the
+// projector may have forgotten the pen function while it slept. A plain ResumeWatch never
+// fires; the platform's watch derives from it.
 class ResumeWatch : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
 signals:
+    // The system has resumed from suspend or hibernation.
     void resumed();
 };
 

@@ -1,0 +1,221 @@
+// The watches that tell the controller to give the projector its address again. On Linux:
+// the address watch against a veth pair in the test's own network namespace, and the
+// resume watch against a private bus in the system bus's place with a stand-in logind.
+// Under Wine: the resume watch against broadcast power messages; Wine reports no address
+// changes, so there the address watch is only made and ended.
+#include "engine/link/addresswatch.h"
+#include "engine/link/resumewatch.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#endif
+
+namespace {
+constexpr int WaitMs = 10000; // generous: each wait ends as soon as the signal comes
+
+#ifndef Q_OS_WIN
+const QString Login1 = QStringLiteral("org.freedesktop.login1");
+const QString Login1Path = QStringLiteral("/org/freedesktop/login1");
+const QString Login1Manager = QStringLiteral("org.freedesktop.login1.Manager");
+
+// Runs `ip`; what it said when it failed, or nothing.
+QString ip(const QString& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("ip"), arguments.split(QLatin1Char(' ')));
+    if (process.waitForFinished(WaitMs) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return QString();
+    return QStringLiteral("ip %1: %2").arg(arguments, QString::fromLocal8Bit(process.readAllStandardError()));
+}
+
+// Counts a bus signal; it comes through the watch's own connection, after the watch's.
+class Fence final : public QObject {
+    Q_OBJECT
+public slots:
+    void pass() { ++passed; }
+
+public:
+    int passed = 0;
+};
+#endif
+} // namespace
+
+class TestWatchers : public QObject {
+    Q_OBJECT
+#ifdef Q_OS_WIN
+private slots:
+    void resumeBroadcast_data()
+    {
+        QTest::addColumn<int>("event");
+        QTest::addColumn<int>("resumed");
+        QTest::newRow("woke") << PBT_APMRESUMEAUTOMATIC << 1;
+        QTest::newRow("woken by the person (after the first)") << PBT_APMRESUMESUSPEND << 0;
+        QTest::newRow("going to sleep") << PBT_APMSUSPEND << 0;
+    }
+    void resumeBroadcast()
+    {
+        QFETCH(int, event);
+        QFETCH(int, resumed);
+        const auto watch = createResumeWatch();
+        QSignalSpy spy(watch.get(), &ResumeWatch::resumed);
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_POWERBROADCAST, WPARAM(event), 0, SMTO_ABORTIFHUNG,
+                            WaitMs, &answer);
+        // A sent message is handled before the call returns, by this thread's windows too.
+        QCOMPARE(spy.size(), resumed);
+    }
+
+    // Wine reports no changes: the watch is made, lives through the event loop and ends.
+    void addressWatchComesAndGoes()
+    {
+        auto watch = createAddressWatch();
+        QVERIFY(watch);
+        QTest::qWait(100);
+        watch.reset();
+    }
+#else
+private slots:
+    void initTestCase()
+    {
+        // QtDBus reads the system bus's address when the bus is first asked for.
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty() || !m_busDir.isValid())
+            return;
+        QFile config(m_busDir.filePath(QStringLiteral("bus.conf")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><listen>unix:dir=" + m_busDir.path().toUtf8() +
+                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
+                     "<allow receive_sender=\"*\"/></policy></busconfig>");
+        config.close();
+        m_bus.start(daemon, {"--nofork", "--print-address", "--config-file=" + config.fileName()});
+        QVERIFY2(m_bus.waitForReadyRead(WaitMs), m_bus.readAllStandardError().constData());
+        m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_busAddress.toUtf8());
+    }
+    void cleanupTestCase()
+    {
+        m_bus.kill();
+        m_bus.waitForFinished();
+    }
+
+    void addressChanges_data()
+    {
+        QTest::addColumn<QString>("before"); // ip commands, ';' between them
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("fires");
+        const QString up = QStringLiteral("link set qrw0 up");
+        QTest::newRow("address added") << "" << "addr add 10.99.0.1/24 dev qrw0" << true;
+        QTest::newRow("address replaced") << "addr add 10.99.0.1/24 dev qrw0"
+                                          << "addr del 10.99.0.1/24 dev qrw0;addr add 10.99.0.2/24 dev qrw0" << true;
+        QTest::newRow("link down") << up << "link set qrw0 down" << true;
+        QTest::newRow("link up") << "" << up << true;
+        QTest::newRow("carrier up") << up << "link set qrw1 up" << true;
+        QTest::newRow("quiet") << up << "" << false;
+        QTest::newRow("IPv6 address only") << "" << "-6 addr add fd00::1/64 dev qrw0" << false;
+    }
+    void addressChanges()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, change);
+        QFETCH(bool, fires);
+        if (const char* missing = makeInterfaces())
+            QSKIP(missing);
+        for (const QString& command : before.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            QCOMPARE(ip(command), QString());
+        const auto watch = createAddressWatch();
+        QSignalSpy changed(watch.get(), &AddressWatch::changed);
+        for (const QString& command : change.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            QCOMPARE(ip(command), QString());
+        if (fires) {
+            QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), WaitMs);
+        } else {
+            // The kernel sends its messages before the command ends: they are waiting by now.
+            QTest::qWait(300);
+            QCOMPARE(changed.size(), 0);
+        }
+    }
+
+    // Messages that came while the program was busy elsewhere make a single signal.
+    void burstGivesOneSignal()
+    {
+        if (const char* missing = makeInterfaces())
+            QSKIP(missing);
+        const auto watch = createAddressWatch();
+        QSignalSpy changed(watch.get(), &AddressWatch::changed);
+        for (const char* address : {"10.99.0.1/24", "10.99.0.2/24", "10.99.0.3/24"})
+            QCOMPARE(ip(QStringLiteral("addr add %1 dev qrw0").arg(QLatin1String(address))), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty(), WaitMs);
+        QTest::qWait(300);
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void resumeAfterSleep_data()
+    {
+        QTest::addColumn<bool>("fromLogind");
+        QTest::addColumn<int>("resumed");
+        QTest::newRow("logind") << true << 1;
+        QTest::newRow("another program") << false << 0;
+    }
+    void resumeAfterSleep()
+    {
+        QFETCH(bool, fromLogind);
+        QFETCH(int, resumed);
+        if (m_busAddress.isEmpty())
+            QSKIP("SKIPPED: no dbus-daemon (package dbus-daemon): the resume watch is not tested");
+        QDBusConnection logind = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("logind"));
+        QDBusConnection other = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("other"));
+        QVERIFY(logind.registerService(Login1));
+        const auto watch = createResumeWatch();
+        QSignalSpy spy(watch.get(), &ResumeWatch::resumed);
+        Fence fence;
+        QDBusConnection system = QDBusConnection::systemBus();
+        QVERIFY(system.connect(QString(), Login1Path, Login1Manager, QStringLiteral("PrepareForShutdown"),
+                               &fence, SLOT(pass())));
+        // A call answered by the bus: the watch's subscription has reached it before.
+        QVERIFY(system.interface()->isServiceRegistered(Login1));
+
+        QDBusConnection sender = fromLogind ? logind : other;
+        for (bool sleeping : {true, false})
+            QVERIFY(sender.send(QDBusMessage::createSignal(Login1Path, Login1Manager, QStringLiteral("PrepareForSleep"))
+                                << sleeping));
+        QVERIFY(sender.send(QDBusMessage::createSignal(Login1Path, Login1Manager, QStringLiteral("PrepareForShutdown"))
+                            << false));
+        QTRY_VERIFY_WITH_TIMEOUT(fence.passed > 0, WaitMs);
+        QCOMPARE(spy.size(), resumed);
+    }
+
+private:
+    // A fresh veth pair, both ends down and without addresses, in the test's namespace; or
+    // why there is none.
+    static const char* makeInterfaces()
+    {
+        for (const QNetworkInterface& nic : QNetworkInterface::allInterfaces()) {
+            if (!nic.name().startsWith(QLatin1String("qrw")) && nic.type() != QNetworkInterface::Loopback)
+                return "SKIPPED: not in a network namespace of its own (ctest runs it in one, as root)";
+        }
+        ip(QStringLiteral("link del qrw0"));
+        if (!ip(QStringLiteral("link add qrw0 type veth peer name qrw1")).isEmpty())
+            return "SKIPPED: cannot make a veth pair (run as root)";
+        return nullptr;
+    }
+
+    QTemporaryDir m_busDir;
+    QProcess m_bus;
+    QString m_busAddress;
+#endif
+};
+
+QTEST_GUILESS_MAIN(TestWatchers)
+#include "tst_watchers.moc"

@@ -38,6 +38,8 @@ Inkbridge::Services Inkbridge::platformServices()
     Services services;
     services.injection = createPlatformInjectionBackend();
     services.commands = std::make_unique<PJCommControl>();
+    services.addresses = createAddressWatch();
+    services.resume = createResumeWatch();
     services.clock = makeSteadyClock();
     services.penThread = true;
     return services;

@@ -25,7 +25,6 @@ Inkbridge::Message messageForResult(PenCommand cmdid, CommandResult result)
     }
 }
 
-
 bool retriedWhenUnanswered(CommandResult result)
 {
     // A projector that answers with an error has refused: asking again changes nothing.
@@ -100,8 +99,7 @@ void Inkbridge::run()
     setPenMode(touch ? PenMode::Touch : PenMode::Mouse);
 
     if (checkConnectionTarget()) {
-        if (!isBusy())
-            sendPenCommand(PenCommand::On, Attempt::Start);
+        sendPenCommand(PenCommand::On, Attempt::Start);
     } else {
         showMessage(MsgConnectFailed);
         emit execCommSetting();
@@ -249,13 +247,13 @@ void Inkbridge::penOnSucceeded(const Running& command, const QHostAddress& proje
     m_addressLost = false;
     m_retries = 0;
     const quint16 port = m_services.penPort;
-    const bool again = command.attempt == Attempt::Reassert;
-    // The socket is made and the device is there before the first datagram is read; a
-    // pen-on sent again keeps both, and with them the sender filter, so that nothing from
-    // another host gets in meanwhile.
-    const bool listening = m_pen.call([projector, port, again](PenPath& path) {
+    const bool quiet = command.attempt == Attempt::Reassert || command.attempt == Attempt::Retry;
+    // The socket is made and the device is there before the first datagram is read. A quiet
+    // pen-on keeps a socket that is there, and with it the sender filter, so that nothing
+    // from another host gets in meanwhile.
+    const bool listening = m_pen.call([projector, port, quiet](PenPath& path) {
         path.receiver.acceptFrom(projector);
-        if (again && path.receiver.isListening())
+        if (quiet && path.receiver.isListening())
             return true;
         if (!path.receiver.listen(port))
             return false;
@@ -264,7 +262,7 @@ void Inkbridge::penOnSucceeded(const Running& command, const QHostAddress& proje
     });
     if (listening) {
         setConnected(true);
-        if (!again)
+        if (command.attempt != Attempt::Reassert)
             showMessage(MsgConnected);
     } else {
         // Nothing could ever arrive: say so instead of showing "connected".
@@ -311,8 +309,11 @@ void Inkbridge::lookAtAddress()
         return;
     }
     if (m_state == State::Waiting) {
-        m_retryTimer.stop();
-        retry();
+        // Back on the network, or awake: no reason to sit out the rest of the pause.
+        if (resumed || std::exchange(m_addressLost, false)) {
+            m_retryTimer.stop();
+            retry();
+        }
         return;
     }
     if (!m_connected || (!resumed && !m_addressLost && address == m_penOnAddress))

@@ -408,6 +408,21 @@ private slots:
         QVERIFY(controller.isConnected());
     }
 
+    // Waiting out a long pause, the computer wakes up: the next try comes at once.
+    void resumeEndsThePause()
+    {
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        rig.retryDelaysMs = {100, 60000};
+        rig.script->results = {CommandResult::ConnectFailed, CommandResult::ConnectFailed};
+        Inkbridge& controller = rig.make();
+        controller.run();
+        QTRY_COMPARE(rig.script->commands.size(), 2);
+        QTRY_COMPARE(controller.state(), Inkbridge::State::Waiting);
+        emit rig.resume->resumed();
+        QTRY_VERIFY(controller.isConnected());
+    }
+
     void storedPenMode_data()
     {
         QTest::addColumn<int>("stored");

@@ -105,7 +105,7 @@ struct ControllerRig {
         services.clock = makeSteadyClock();
         services.penPort = penPort;
         services.quitDelayMs = quitDelayMs;
-        services.retryDelaysMs = {100, 200, 400};
+        services.retryDelaysMs = retryDelaysMs;
         services.addressSettleMs = 20;
         services.addresses = std::make_unique<AddressWatch>();
         services.resume = std::make_unique<ResumeWatch>();
@@ -125,6 +125,7 @@ struct ControllerRig {
 
     // The interface list that the controller reads; a test changes it, then tells the watch.
     QList<NicSource> nics{loopbackInterface()};
+    QList<int> retryDelaysMs{100, 200, 400};
     AddressWatch* addresses = nullptr;
     ResumeWatch* resume = nullptr;
     QTemporaryDir home;

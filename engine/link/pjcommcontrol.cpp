@@ -25,6 +25,8 @@ PJCommControl::~PJCommControl()
 void PJCommControl::start(const CPenControl& cmd)
 {
     cancelDelivery();
+    // Idle first: the socket's abort may report the end of the exchange it replaces.
+    m_phase = Phase::Idle;
     m_timer.stop();
     m_socket.abort();
     m_cmd = cmd;
@@ -42,7 +44,10 @@ void PJCommControl::start(const CPenControl& cmd)
     m_frame = *frame;
     m_phase = Phase::Connecting;
     m_timer.start(CONNECT_TIMEOUT_MS);
+    // Some systems refuse a connection to their own addresses at once, inside this call.
+    m_starting = true;
     m_socket.connectToHost(cmd.host, cmd.port);
+    m_starting = false;
 }
 
 void PJCommControl::abort()
@@ -158,7 +163,11 @@ void PJCommControl::finish(CommandResult result)
     m_phase = Phase::Idle;
     m_timer.stop();
     m_socket.close();
-    emit finished({result, result == CommandResult::Ok ? m_peerAddress : QHostAddress()});
+    const CommandOutcome outcome{result, result == CommandResult::Ok ? m_peerAddress : QHostAddress()};
+    if (m_starting)
+        deliverLater(outcome); // never from inside start()
+    else
+        emit finished(outcome);
 }
 
 void PJCommControl::logSendError() const

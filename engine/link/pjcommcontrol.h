@@ -50,6 +50,7 @@ private:
     QByteArray m_frame;
     std::optional<ReplyScanner> m_scanner; // from the frame's sending on
     qsizetype m_receivedBytes = 0;
+    bool m_starting = false; // inside start()
     QHostAddress m_peerAddress;
     QTcpSocket m_socket;
     QTimer m_timer; // the deadline of the current phase

@@ -119,6 +119,26 @@ private slots:
         QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0111111"));
     }
 
+    // Waiting for a projector that did not answer: the tool tip says so, and every item
+    // can be chosen; once connected the tool tip has nothing to say.
+    void trayWhileWaiting()
+    {
+        ControllerRig rig;
+        rig.store(ControllerRig::usableTarget());
+        rig.script->results = QList<CommandResult>(50, CommandResult::ConnectFailed);
+        Inkbridge& controller = rig.make();
+        InkbridgeTray tray(controller);
+        controller.run();
+        QTRY_COMPARE(controller.state(), Inkbridge::State::Waiting);
+        QCOMPARE(tray.icon().toolTip(), QStringLiteral("Waiting for the projector at 127.0.0.1."));
+        emit tray.menu().aboutToShow();
+        QCOMPARE(enabledItems(tray.menu()), QStringLiteral("1111111"));
+        rig.script->results.clear();
+        controller.connectProjector();
+        QTRY_VERIFY(controller.isConnected());
+        QCOMPARE(tray.icon().toolTip(), QString());
+    }
+
     // First start without settings: the settings dialog opens and searches by itself; the
     // projector picked in the list is connected to through the interface it was found on.
     void firstStartPicksAProjectorFromTheSearch()

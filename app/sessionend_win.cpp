@@ -8,6 +8,7 @@
 #include "app/sessionend.h"
 
 #include "core/eventwait.h"
+#include "core/hiddenwindow_win.h"
 #include "core/logging.h"
 
 #include <windows.h>
@@ -23,26 +24,12 @@ const wchar_t* const WindowClass = L"QuillRelaySessionEnd";
 class SessionEndWindow final : public QObject {
     Q_OBJECT
 public:
-    SessionEndWindow(QObject* parent) : QObject(parent)
+    // Top-level and never shown: message-only windows hear no session messages.
+    SessionEndWindow(QObject* parent)
+        : QObject(parent), m_window(WindowClass, &SessionEndWindow::windowProc, this)
     {
-        const HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &SessionEndWindow::windowProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = WindowClass;
-        RegisterClassW(&windowClass); // fails harmlessly when a second watcher registers again
-        // Top-level and never shown: message-only windows hear no session messages.
-        m_window = CreateWindowExW(0, WindowClass, L"Quill Relay", WS_OVERLAPPED, 0, 0, 0, 0,
-                                   nullptr, nullptr, instance, nullptr);
-        if (m_window)
-            SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        else
+        if (!m_window.handle())
             qCDebug(lcApp, "no window for the end of the session (error %lu)", GetLastError());
-    }
-    ~SessionEndWindow() override
-    {
-        if (m_window)
-            DestroyWindow(m_window);
     }
     Q_DISABLE_COPY_MOVE(SessionEndWindow)
 
@@ -52,8 +39,7 @@ signals:
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        auto* self =
-            reinterpret_cast<SessionEndWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = HiddenWindow::owner<SessionEndWindow>(window);
         if (self && message == WM_QUERYENDSESSION) {
             emit self->sessionEnding();
             // Until the program quits (as soon as the projector has answered the pen-off)
@@ -65,7 +51,7 @@ private:
         return DefWindowProcW(window, message, wParam, lParam);
     }
 
-    HWND m_window = nullptr;
+    HiddenWindow m_window;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "engine/link/resumewatch.h"
 
+#include "core/hiddenwindow_win.h"
 #include "core/logging.h"
 
 #include <windows.h>
@@ -14,32 +15,17 @@ const wchar_t* const WindowClass = L"QuillRelayResumeWatch";
 // procedure.
 class WindowResumeWatch final : public ResumeWatch {
 public:
-    WindowResumeWatch()
+    WindowResumeWatch() : m_window(WindowClass, &WindowResumeWatch::windowProc, this)
     {
-        const HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &WindowResumeWatch::windowProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = WindowClass;
-        RegisterClassW(&windowClass); // fails harmlessly when a second watch registers again
-        m_window = CreateWindowExW(0, WindowClass, L"Quill Relay", WS_OVERLAPPED, 0, 0, 0, 0,
-                                   nullptr, nullptr, instance, nullptr);
-        if (m_window)
-            SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        else
+        if (!m_window.handle())
             qCDebug(lcLink, "resume watch: no window (error %lu)", GetLastError());
-    }
-    ~WindowResumeWatch() override
-    {
-        if (m_window)
-            DestroyWindow(m_window);
     }
     Q_DISABLE_COPY_MOVE(WindowResumeWatch)
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        auto* self = reinterpret_cast<WindowResumeWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = HiddenWindow::owner<WindowResumeWatch>(window);
         // Every wake gives PBT_APMRESUMEAUTOMATIC; one the person caused gives
         // PBT_APMRESUMESUSPEND after it as well, which would make a second signal.
         if (self && message == WM_POWERBROADCAST && wParam == PBT_APMRESUMEAUTOMATIC) {
@@ -49,7 +35,7 @@ private:
         return DefWindowProcW(window, message, wParam, lParam);
     }
 
-    HWND m_window = nullptr;
+    HiddenWindow m_window;
 };
 
 } // namespace

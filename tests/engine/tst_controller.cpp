@@ -135,10 +135,8 @@ private slots:
         QFETCH(int, message);
         QFETCH(bool, listening);
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         QSignalSpy shown(&controller, &Inkbridge::messageShown);
         rig.script->results = {result};
         if (PenCommand(command) == PenCommand::On)
@@ -168,10 +166,8 @@ private slots:
     void commandsAndDialogsWaitForEachOther()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         rig.script->commands.clear();
         rig.script->durationMs = 300;
         controller.connectProjector();
@@ -192,10 +188,8 @@ private slots:
     void exitSavesSwitchesOffAndQuitsFiveSecondsLater()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         controller.setPenMode(PenMode::Mouse);
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
         QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay").clear();
@@ -234,10 +228,8 @@ private slots:
     void sessionEndQuitsOnceThePenOffIsAnswered()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         rig.script->durationMs = 200;
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
         QElapsedTimer clock;
@@ -353,10 +345,8 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QString, address);
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         QSignalSpy shown(&controller, &Inkbridge::messageShown);
         QSignalSpy connectedChanges(&controller, &Inkbridge::connectedChanged);
         const auto tell = [&](const NicSource& nic) {
@@ -396,10 +386,8 @@ private slots:
     void failedPenOnAgainWaits()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        controller.run();
-        QTRY_VERIFY(controller.isConnected());
+        Inkbridge& controller = rig.makeConnected();
+        QVERIFY(controller.isConnected());
         QSignalSpy shown(&controller, &Inkbridge::messageShown);
         rig.script->results = {CommandResult::NoReply, CommandResult::ConnectFailed, CommandResult::Ok};
         emit rig.resume->resumed();

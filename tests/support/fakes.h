@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -113,6 +114,17 @@ struct ControllerRig {
         resume = services.resume.get();
         controller = std::make_unique<Inkbridge>(std::move(services));
         return *controller;
+    }
+
+    // The controller started with the usable target and connected (or not, which the
+    // caller checks).
+    Inkbridge& makeConnected(int quitDelayMs = 5000)
+    {
+        store(usableTarget());
+        Inkbridge& made = make(quitDelayMs);
+        made.run();
+        (void)QTest::qWaitFor([&] { return made.isConnected(); }, 5000);
+        return made;
     }
 
     // Sends a pen-status datagram to the controller's pen port, as the projector does.

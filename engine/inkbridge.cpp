@@ -289,6 +289,10 @@ void Inkbridge::retry()
 
 void Inkbridge::addressesChanged()
 {
+    // An interface that goes down and comes back within the settle time would look as if
+    // nothing had happened: its going is noted at once.
+    if (!m_settings.adapter.isEmpty() && NicList().runningAddressOf(m_settings.adapter).isNull())
+        m_addressLost = true;
     if (!m_settleTimer.isActive())
         m_settleTimer.start(m_services.addressSettleMs);
 }

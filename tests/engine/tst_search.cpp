@@ -13,11 +13,11 @@ using Datagrams = QList<QPair<QByteArray, QString>>; // bytes, sender
 const QHostAddress Own(QStringLiteral("127.0.0.1"));
 
 // Interfaces as "name address/bits ...".
-QList<NicSource> interfaces(const QStringList& specs)
+QList<NicSource> interfaces(const QStringList& lines)
 {
     QList<NicSource> out;
-    for (const QString& spec : specs) {
-        QStringList fields = spec.split(QLatin1Char(' '));
+    for (const QString& line : lines) {
+        QStringList fields = line.split(QLatin1Char(' '));
         const QString name = fields.takeFirst();
         out << NicSource{true, QStringLiteral("Ethernet ") + name, name, {}};
         for (const QString& address : fields) {

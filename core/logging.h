@@ -11,3 +11,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcLink)     // quillrelay.link: projector command lin
 Q_DECLARE_LOGGING_CATEGORY(lcSearch)   // quillrelay.search: projector search
 Q_DECLARE_LOGGING_CATEGORY(lcUi)       // quillrelay.ui: dialogs and fonts
 Q_DECLARE_LOGGING_CATEGORY(lcSettings) // quillrelay.settings: settings store
+Q_DECLARE_LOGGING_CATEGORY(lcScreen)   // quillrelay.screen: the target screen and binding devices to it

@@ -48,14 +48,17 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
     : QObject(parent), m_services(std::move(services)),
       m_pen(m_services.injection, m_services.clock, m_services.penThread)
 {
-    // The pens land on the primary screen, wherever it is now.
+    // The pens land on the target screen, wherever it is now: the primary one until the
+    // settings name another.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        m_screen = std::make_unique<PrimaryScreenTracker>();
-        const auto aimAt = [this](const QRect& pixels) {
-            m_pen.post([pixels](PenPath& path) { path.dispatch.setTarget(pixels); });
+        m_screen = std::make_unique<TargetScreenTracker>(QString());
+        const auto aimAt = [this](const ScreenTarget& target) {
+            m_pen.post([target](PenPath& path) { path.dispatch.setTarget(target); });
         };
-        connect(m_screen.get(), &PrimaryScreenTracker::pixelsChanged, this, aimAt);
-        aimAt(m_screen->pixels());
+        connect(m_screen.get(), &TargetScreenTracker::targetChanged, this, aimAt);
+        connect(m_screen.get(), &TargetScreenTracker::wantedScreenMissing, this,
+                [this] { showMessage(MsgScreenMissing); });
+        aimAt(m_screen->target());
     }
     connect(m_services.commands.get(), &PenCommandExchange::finished, this,
             &Inkbridge::penControlDone);
@@ -93,7 +96,9 @@ void Inkbridge::run()
     qCDebug(lcApp) << "Port:" << loaded.port;
     qCDebug(lcApp) << "PenMode:" << int(loaded.penMode);
     qCDebug(lcApp) << "Adapter:" << loaded.adapter;
+    qCDebug(lcApp) << "Screen:" << loaded.screen;
     m_settings = loaded;
+    setScreen(loaded.screen);
     // Touch needs touch injection (Windows 8 or later, or access to /dev/uinput).
     const bool touch = loaded.penMode == PenMode::Touch && touchInjectionAvailable();
     setPenMode(touch ? PenMode::Touch : PenMode::Mouse);
@@ -395,11 +400,21 @@ void Inkbridge::setPenMode(PenMode mode)
     m_settings.penMode = mode;
 }
 
+void Inkbridge::setScreen(const QString& name)
+{
+    m_settings.screen = name;
+    if (m_screen)
+        m_screen->setWanted(name);
+}
+
 void Inkbridge::changeTarget(const ConnectionSettings& target)
 {
+    // The dialog changes the projector; the pen mode and the screen stay as the menu set them.
     const PenMode mode = m_settings.penMode;
+    const QString screen = m_settings.screen;
     m_settings = target;
     m_settings.penMode = mode;
+    m_settings.screen = screen;
     connectProjector();
 }
 void Inkbridge::setState(State state)

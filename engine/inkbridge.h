@@ -49,6 +49,7 @@ public:
         MsgNoResponse = 4,
         MsgCommandFailed = 5,
         MsgPenPortTaken = 6,
+        MsgScreenMissing = 7, // the chosen screen is gone: the pens land on the primary one
     };
 
     // What the controller uses of the system; tests hand in scripted ones.
@@ -106,7 +107,11 @@ public:
     // Used from the next pen event on; stored at Exit.
     void setPenMode(PenMode mode);
     bool touchInjectionAvailable() const { return m_services.injection->touchInjectionAvailable(); }
-    // The working copy of the settings, with the pen mode in use.
+    // The screen the pens land on, by name; empty for the primary screen. Used at once;
+    // stored at Exit.
+    QString screen() const { return m_settings.screen; }
+    void setScreen(const QString& name);
+    // The working copy of the settings, with the pen mode and the screen in use.
     const ConnectionSettings& settings() const { return m_settings; }
     // The settings name a target and an interface that has an IPv4 address.
     bool checkConnectionTarget() const;
@@ -153,7 +158,7 @@ private:
 
     Services m_services;
     PenThread m_pen; // socket, dispatch, the pen mode's injector and device, lost-event timer
-    std::unique_ptr<PrimaryScreenTracker> m_screen; // where the pens land, with a screen
+    std::unique_ptr<TargetScreenTracker> m_screen; // where the pens land, with a screen
     ConnectionSettings m_settings; // working copy: written back at Exit only
     State m_state = State::Idle;
     bool m_connected = false;

@@ -6,14 +6,15 @@
 
 namespace evdev {
 
-TouchFrameEncoder::TouchFrameEncoder(const QRect& screen) : m_axes(screen.size()), m_screen(screen)
+TouchFrameEncoder::TouchFrameEncoder(const QSize& axes, const DeviceArea& area)
+    : m_axes(axes), m_area(area)
 {
 }
 
-void TouchFrameEncoder::setScreen(const QRect& screen)
+void TouchFrameEncoder::setArea(const DeviceArea& area)
 {
-    if (!screen.isEmpty())
-        m_screen = screen;
+    if (!area.pixels.isEmpty())
+        m_area = area;
 }
 
 namespace {
@@ -82,10 +83,10 @@ bool TouchFrameEncoder::encode(std::span<const TouchPoint> frame, std::vector<Ev
                 release(slot, out);
             continue;
         }
-        const std::int32_t x = std::clamp(
-            toAxis(p.position.x() - m_screen.left(), m_screen.width(), m_axes.width()), 0, maxX);
-        const std::int32_t y = std::clamp(
-            toAxis(p.position.y() - m_screen.top(), m_screen.height(), m_axes.height()), 0, maxY);
+        QSize extent;
+        const QPoint offset = m_area.deviceOffset(p.position, &extent);
+        const std::int32_t x = std::clamp(toAxis(offset.x(), extent.width(), m_axes.width()), 0, maxX);
+        const std::int32_t y = std::clamp(toAxis(offset.y(), extent.height(), m_axes.height()), 0, maxY);
         if (slot < 0) {
             slot = 0;
             while (m_slots[size_t(slot)].used)
@@ -144,17 +145,16 @@ bool TouchFrameEncoder::encode(std::span<const TouchPoint> frame, std::vector<Ev
     return true;
 }
 
-void encodeMouseStep(MouseStep step, QPoint pixel, const QRect& target, std::vector<Event>& out)
+void encodeMouseStep(MouseStep step, QPoint pixel, const DeviceArea& area, std::vector<Event>& out)
 {
     switch (step) {
-    case MouseStep::Move:
-        out.push_back({EV_ABS, ABS_X,
-                       std::clamp(normaliseAbsolute(pixel.x() - target.left(), target.width()), 0,
-                                  65535)});
-        out.push_back({EV_ABS, ABS_Y,
-                       std::clamp(normaliseAbsolute(pixel.y() - target.top(), target.height()), 0,
-                                  65535)});
+    case MouseStep::Move: {
+        QSize extent;
+        const QPoint offset = area.deviceOffset(pixel, &extent);
+        out.push_back({EV_ABS, ABS_X, std::clamp(normaliseAbsolute(offset.x(), extent.width()), 0, 65535)});
+        out.push_back({EV_ABS, ABS_Y, std::clamp(normaliseAbsolute(offset.y(), extent.height()), 0, 65535)});
         break;
+    }
     case MouseStep::Press:
         out.push_back({EV_KEY, BTN_LEFT, 1});
         break;

@@ -26,12 +26,12 @@
 //     lifts; ABS_X/ABS_Y follow the oldest touching contact, as single-touch readers expect.
 //   - tracking ids count up across frames (wrapping within 0..65535), so a slot reused by
 //     the next contact never repeats the id of the contact before it.
-//   - every report ends in SYN_REPORT. Positions are pixels of the target screen, clamped
-//     to it; frames hold desktop pixels, so the screen's top-left is subtracted. The axes
-//     keep the screen size the device was created with; should the screen change size
-//     later, positions are scaled into those axes, since a desktop stretches a touchscreen's
-//     whole range over its output whatever the range is.
-// Mouse steps become ABS_X/ABS_Y (0..65535 over the target screen) for moves and BTN_LEFT
+//   - every report ends in SYN_REPORT. Positions are desktop pixels of the device's area
+//     (the target screen once the desktop has bound the device to it, the whole desktop
+//     before), clamped to it, and turned as the area's axes lie. The axes keep the size the
+//     device was created with; positions are scaled into them, since a desktop stretches a
+//     touchscreen's whole range over its area whatever the range is.
+// Mouse steps become ABS_X/ABS_Y (0..65535 over the device's area) for moves and BTN_LEFT
 // for the button, each step one report.
 namespace evdev {
 
@@ -50,11 +50,11 @@ inline constexpr std::int32_t MAX_TRACKING_ID = 0xFFFF;
 
 class TouchFrameEncoder final {
 public:
-    // `screen`: the target screen when the device is created; its size is the axes' range.
-    explicit TouchFrameEncoder(const QRect& screen);
+    // `axes`: the size of the device's range; `area`: what the range covers at first.
+    TouchFrameEncoder(const QSize& axes, const DeviceArea& area);
 
-    // Where the target screen is now; positions of later frames are taken relative to it.
-    void setScreen(const QRect& screen);
+    // What the range covers now; positions of later frames are taken relative to it.
+    void setArea(const DeviceArea& area);
 
     // Appends the events of one frame to `out`. Returns false, changing nothing, when the
     // frame needs more touching contacts than there are slots.
@@ -78,7 +78,7 @@ private:
     void release(int slot, std::vector<Event>& out);
 
     QSize m_axes;
-    QRect m_screen;
+    DeviceArea m_area;
     std::array<Slot, TOUCH_SLOTS> m_slots{};
     int m_currentSlot = 0;
     std::int32_t m_nextTrackingId = 0;
@@ -88,7 +88,7 @@ private:
     std::int32_t m_emulatedY = -1;
 };
 
-// Appends the events of one mouse step to `out`; moves address `target` as 0..65535.
-void encodeMouseStep(MouseStep step, QPoint pixel, const QRect& target, std::vector<Event>& out);
+// Appends the events of one mouse step to `out`; moves address `area` as 0..65535.
+void encodeMouseStep(MouseStep step, QPoint pixel, const DeviceArea& area, std::vector<Event>& out);
 
 } // namespace evdev

@@ -27,11 +27,13 @@ private:
 // 4 (about 96 dpi) when the screen does not tell its size.
 int primaryScreenResolution()
 {
-    const QRect pixels = primaryScreenPixels();
-    if (const QScreen* screen = pixels.isEmpty() ? nullptr : QGuiApplication::primaryScreen()) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return 4;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const qreal mm = screen->physicalSize().width();
-        if (mm > 0)
-            return qMax(1, int(std::lround(pixels.width() / mm)));
+        const int pixels = screenPixels(screen).width();
+        if (mm > 0 && pixels > 0)
+            return qMax(1, int(std::lround(pixels / mm)));
     }
     return 4;
 }
@@ -40,7 +42,7 @@ class LinuxInjectionBackend final : public InjectionBackend {
 public:
     std::unique_ptr<TouchDevice> createTouchDevice() override
     {
-        return std::make_unique<UinputTouchDevice>(primaryScreenResolution());
+        return std::make_unique<UinputTouchDevice>(primaryScreenResolution(), createScreenBinding());
     }
 
     // uinput first: it works under X11 and Wayland alike. XTest only where uinput is out of
@@ -48,7 +50,7 @@ public:
     std::unique_ptr<MouseDevice> createMouseDevice() override
     {
         QString uinputCause;
-        auto uinput = std::make_unique<UinputMouseDevice>();
+        auto uinput = std::make_unique<UinputMouseDevice>(createScreenBinding());
         if (uinput->create(&uinputCause))
             return uinput;
         QString xtestCause;

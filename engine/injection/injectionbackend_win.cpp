@@ -18,7 +18,7 @@ public:
     ~WindowsTouchDevice() override { close(); }
     Q_DISABLE_COPY_MOVE(WindowsTouchDevice)
 
-    bool open(const QRect&, QString* error) override
+    bool open(const ScreenTarget&, QString* error) override
     {
         if (!m_library.load()) {
             if (error)
@@ -79,7 +79,7 @@ public:
     {
         return win32::sendMouseInput(injection::makeMouseInput(step, pixel, m_target)) != 0;
     }
-    void setTarget(const QRect& target) override { m_target = target; }
+    void setTarget(const ScreenTarget& target) override { m_target = target.pixels; }
 
 private:
     QRect m_target;

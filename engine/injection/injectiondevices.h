@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/injection/screentarget.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -28,11 +30,11 @@ class TouchDevice {
 public:
     virtual ~TouchDevice() = default;
 
-    // Gets the device ready for a screen at `target`: on Windows resolves the touch entry
-    // points, on Linux creates the virtual touchscreen. On failure `error` names the cause
-    // for the log, or stays empty when the failure is expected and not worth a line (an older
-    // Windows without touch injection).
-    virtual bool open(const QRect& target, QString* error) = 0;
+    // Gets the device ready for `target`: on Windows resolves the touch entry points, on
+    // Linux creates the virtual touchscreen and asks the desktop to bind it to the target
+    // screen. On failure `error` names the cause for the log, or stays empty when the failure
+    // is expected and not worth a line (an older Windows without touch injection).
+    virtual bool open(const ScreenTarget& target, QString* error) = 0;
     // Prepares a session of at most `maxCount` contacts, before the first one touches.
     virtual bool beginSession(quint32 maxCount) = 0;
     // Injects one frame: every contact, by ascending id.
@@ -40,7 +42,7 @@ public:
     // The system's error code of the last refused frame.
     virtual quint32 lastError() const = 0;
     // Where the contacts land from the next frame on.
-    virtual void setTarget(const QRect&) {}
+    virtual void setTarget(const ScreenTarget&) {}
 };
 
 // The left-button mouse: an absolute move to a desktop pixel, a press and a release.
@@ -58,9 +60,9 @@ public:
     virtual bool send(MouseStep step, QPoint pixel) = 0;
     // Hands the steps held back to the system, in the order they were sent.
     virtual void flush() {}
-    // The screen that absolute positions are relative to, for devices that address it as a
-    // whole rather than by desktop pixels.
-    virtual void setTarget(const QRect&) {}
+    // The screen that absolute positions are relative to, for devices that address a screen
+    // or the desktop as a whole rather than by desktop pixels.
+    virtual void setTarget(const ScreenTarget&) {}
 };
 
 // Absolute pointers on both platforms address a screen as 0..65535 on each axis: a pixel

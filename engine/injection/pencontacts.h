@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/injection/screentarget.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QtGlobal>
@@ -57,7 +59,7 @@ public:
     // Injects one frame.
     virtual InjectResult inject(const ContactFrame& frame) = 0;
     // Where the pens land from the next frame on (the mapping's target, in desktop pixels).
-    virtual void setTarget(const QRect& target) = 0;
+    virtual void setTarget(const ScreenTarget& target) = 0;
     // Hands the input the device holds back to the system; after each datagram and after
     // each run of the watchdog.
     virtual void flush() {}

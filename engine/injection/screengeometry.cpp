@@ -1,50 +1,106 @@
 #include "engine/injection/screengeometry.h"
 
+#include "core/logging.h"
+
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
-#include <cmath>
-
-QRect primaryScreenPixels()
+ScreenTarget chooseTarget(const QString& wanted, const QList<ScreenInfo>& screens, bool* missing)
 {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return {};
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    const QRect logical = screen->geometry();
-    const qreal ratio = screen->devicePixelRatio();
-    if (ratio == 1.0)
-        return logical;
-    return QRect(logical.topLeft(), QSize(int(std::lround(logical.width() * ratio)),
-                                          int(std::lround(logical.height() * ratio))));
-}
-
-PrimaryScreenTracker::PrimaryScreenTracker(QObject* parent) : QObject(parent)
-{
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &PrimaryScreenTracker::follow);
-    follow(QGuiApplication::primaryScreen());
-}
-
-void PrimaryScreenTracker::follow(QScreen* screen)
-{
-    // A new primary screen: the old one's changes no longer concern the pens.
-    disconnect(m_geometryChange);
-    disconnect(m_scaleChange);
-    if (screen) {
-        m_geometryChange = connect(screen, &QScreen::geometryChanged, this,
-                                   &PrimaryScreenTracker::update);
-        m_scaleChange = connect(screen, &QScreen::logicalDotsPerInchChanged, this,
-                                &PrimaryScreenTracker::update);
+    QRect desktop;
+    const ScreenInfo* primary = nullptr;
+    const ScreenInfo* named = nullptr;
+    for (const ScreenInfo& screen : screens) {
+        desktop |= screen.pixels;
+        if (screen.primary && !primary)
+            primary = &screen;
+        if (!wanted.isEmpty() && screen.name == wanted && !named)
+            named = &screen;
     }
+    if (!primary && !screens.isEmpty())
+        primary = &screens.front();
+    *missing = !wanted.isEmpty() && !named;
+    const ScreenInfo* chosen = named ? named : primary;
+    if (!chosen)
+        return {};
+    return ScreenTarget(chosen->name, chosen->pixels, desktop);
+}
+
+QList<ScreenInfo> desktopScreens()
+{
+    QList<ScreenInfo> screens;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return screens;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const ScreenInfo info{screen->name(), screenPixels(screen), screen == primary};
+        if (info.primary)
+            screens.prepend(info);
+        else
+            screens.append(info);
+    }
+    return screens;
+}
+
+TargetScreenTracker::TargetScreenTracker(QString wanted, QObject* parent)
+    : QObject(parent), m_wanted(std::move(wanted))
+{
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        watch(screen);
+        updateSoon();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TargetScreenTracker::updateSoon);
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &TargetScreenTracker::updateSoon);
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
     update();
 }
 
-void PrimaryScreenTracker::update()
+void TargetScreenTracker::setWanted(const QString& name)
 {
-    const QRect pixels = primaryScreenPixels();
-    if (pixels == m_pixels)
+    if (name == m_wanted)
         return;
-    m_pixels = pixels;
-    emit pixelsChanged(pixels);
+    m_wanted = name;
+    m_missing = false;
+    update();
+}
+
+void TargetScreenTracker::watch(QScreen* screen)
+{
+    // Any screen's change may move the target: the desktop around it changes too.
+    connect(screen, &QScreen::geometryChanged, this, &TargetScreenTracker::updateSoon);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &TargetScreenTracker::updateSoon);
+    connect(screen, &QScreen::orientationChanged, this, &TargetScreenTracker::updateSoon);
+}
+
+void TargetScreenTracker::updateSoon()
+{
+    // A change of monitors comes as a burst of signals, some of them while the screen list
+    // is still being changed: the target is worked out once, after the burst.
+    if (m_updatePending)
+        return;
+    m_updatePending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_updatePending = false;
+        update();
+    });
+}
+
+void TargetScreenTracker::update()
+{
+    bool missing = false;
+    const ScreenTarget target = chooseTarget(m_wanted, desktopScreens(), &missing);
+    if (missing && !m_missing) {
+        qCDebug(lcScreen, "the screen %s is missing: the pens land on the primary screen",
+                qUtf8Printable(m_wanted));
+        emit wantedScreenMissing(m_wanted);
+    }
+    m_missing = missing;
+    if (target == m_target)
+        return;
+    m_target = target;
+    qCDebug(lcScreen, "target screen %s at %d,%d %dx%d", qUtf8Printable(target.name),
+            target.pixels.x(), target.pixels.y(), target.pixels.width(), target.pixels.height());
+    emit targetChanged(target);
 }

@@ -1,36 +1,59 @@
 #pragma once
 
+#include "engine/injection/screentarget.h"
+
+#include <QList>
 #include <QObject>
 #include <QRect>
 
 class QScreen;
 
-// The primary screen's geometry in device pixels. QScreen reports device-independent
-// pixels, which differ from the device's when the desktop scales the screen; Qt keeps a
-// screen's top-left corner unscaled and scales its size, so the device rectangle is the
-// same corner with the size times the device pixel ratio. An empty rectangle when there is
-// no screen.
-//
-// On Windows Qt makes the process per-monitor DPI aware, so the device rectangle is in the
-// physical pixels that InjectTouchInput takes (SendInput's positions are relative to it).
-QRect primaryScreenPixels();
+// A screen's rectangle in desktop device pixels, the units of the input devices. QScreen
+// reports device-independent pixels, which differ from the device's when the desktop
+// scales the screen; Qt keeps a screen's top-left corner unscaled and scales its size. On
+// Windows the rectangle is read from the screen's monitor in physical pixels. Defined once
+// per platform.
+QRect screenPixels(const QScreen* screen);
 
-// Follows the primary screen: says when another screen becomes the primary one, or the
-// primary one changes its size, place or scale. Needs a QGuiApplication.
-class PrimaryScreenTracker final : public QObject {
+// One screen as the choice of target sees it.
+struct ScreenInfo {
+    QString name;
+    QRect pixels;
+    bool primary = false;
+};
+
+// The target among `screens`: the one named `wanted`, or the primary one when `wanted` is
+// empty or names no screen present (`*missing` then tells which of the two). The desktop is
+// the bounding rectangle of them all. An empty target when there is no screen.
+ScreenTarget chooseTarget(const QString& wanted, const QList<ScreenInfo>& screens, bool* missing);
+
+// The screens of this desktop, the primary one first. Needs a QGuiApplication.
+QList<ScreenInfo> desktopScreens();
+
+// Follows the target screen: the one the person chose by name, or the primary one. Says
+// when the target moves to another screen or changes its size, place, turn or scale, and
+// once each time the chosen screen goes missing (the pens then land on the primary screen
+// until it comes back). Needs a QGuiApplication.
+class TargetScreenTracker final : public QObject {
     Q_OBJECT
 public:
-    explicit PrimaryScreenTracker(QObject* parent = nullptr);
-    QRect pixels() const { return m_pixels; }
+    explicit TargetScreenTracker(QString wanted, QObject* parent = nullptr);
+    ScreenTarget target() const { return m_target; }
+    QString wanted() const { return m_wanted; }
+    // Empty for the primary screen.
+    void setWanted(const QString& name);
 
 signals:
-    void pixelsChanged(const QRect& pixels);
+    void targetChanged(const ScreenTarget& target);
+    void wantedScreenMissing(const QString& name);
 
 private:
-    void follow(QScreen* screen);
+    void watch(QScreen* screen);
+    void updateSoon();
     void update();
 
-    QRect m_pixels;
-    QMetaObject::Connection m_geometryChange;
-    QMetaObject::Connection m_scaleChange;
+    QString m_wanted;
+    ScreenTarget m_target;
+    bool m_missing = false;
+    bool m_updatePending = false;
 };

@@ -3,7 +3,7 @@
 #include "core/logging.h"
 #include "engine/injection/win32records.h"
 
-SendMouseEvent::SendMouseEvent(std::unique_ptr<MouseDevice> device, const QRect& target)
+SendMouseEvent::SendMouseEvent(std::unique_ptr<MouseDevice> device, const ScreenTarget& target)
     : m_device(std::move(device))
 {
     m_device->setTarget(target);

@@ -11,12 +11,12 @@
 class SendMouseEvent final : public PenInjector {
 public:
     // A backend always makes a mouse device; one that cannot send says why in failure().
-    SendMouseEvent(std::unique_ptr<MouseDevice> device, const QRect& target);
+    SendMouseEvent(std::unique_ptr<MouseDevice> device, const ScreenTarget& target);
     Q_DISABLE_COPY_MOVE(SendMouseEvent)
 
     bool isReady() const override { return true; }
     InjectResult inject(const ContactFrame& frame) override;
-    void setTarget(const QRect& target) override { m_device->setTarget(target); }
+    void setTarget(const ScreenTarget& target) override { m_device->setTarget(target); }
     void flush() override { m_device->flush(); }
 
 private:

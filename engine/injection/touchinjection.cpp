@@ -16,7 +16,7 @@ bool changes(ContactPhase phase)
 } // namespace
 
 TouchInjection::TouchInjection(std::unique_ptr<TouchDevice> device,
-                               std::shared_ptr<MonotonicClock> clock, const QRect& target)
+                               std::shared_ptr<MonotonicClock> clock, const ScreenTarget& target)
     : m_device(std::move(device)), m_clock(std::move(clock))
 {
     QString error;

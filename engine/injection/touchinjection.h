@@ -17,12 +17,12 @@ class TouchInjection final : public PenInjector {
 public:
     // Opens `device` for the screen at `target`; without it every frame is dropped.
     TouchInjection(std::unique_ptr<TouchDevice> device, std::shared_ptr<MonotonicClock> clock,
-                   const QRect& target);
+                   const ScreenTarget& target);
     Q_DISABLE_COPY_MOVE(TouchInjection)
 
     bool isReady() const override { return m_ready; }
     InjectResult inject(const ContactFrame& frame) override;
-    void setTarget(const QRect& target) override
+    void setTarget(const ScreenTarget& target) override
     {
         if (m_device)
             m_device->setTarget(target);

@@ -4,6 +4,7 @@
 #include <libevdev/libevdev.h>
 
 #include <cerrno>
+#include <functional>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -58,6 +59,25 @@ int writeFrame(int fd, const std::vector<evdev::Event>& events, std::vector<inpu
     return written < 0 ? errno : EIO; // a frame cut short: some of its events went in
 }
 
+// Binds the device to `target` through `binding`, or, without one, lets it cover the whole
+// desktop at once.
+void bindDevice(ScreenBinding* binding, libevdev_uinput* uinput, bool touchscreen,
+                const ScreenTarget& target, const std::function<void(const DeviceArea&)>& cover)
+{
+    if (!binding || !uinput) {
+        cover(DeviceArea{target.desktop});
+        return;
+    }
+    ScreenBinding::Device device;
+    const char* node = libevdev_uinput_get_devnode(uinput);
+    device.node = node ? QString::fromLocal8Bit(node) : QString();
+    device.name = touchscreen ? UINPUT_TOUCH_NAME : UINPUT_POINTER_NAME;
+    device.vendor = UINPUT_VENDOR;
+    device.product = touchscreen ? UINPUT_TOUCH_PRODUCT : UINPUT_POINTER_PRODUCT;
+    device.touchscreen = touchscreen;
+    binding->bind(device, target);
+}
+
 } // namespace
 
 int openUinput(QString* cause)
@@ -76,8 +96,15 @@ int openUinput(QString* cause)
     return -1;
 }
 
-UinputTouchDevice::UinputTouchDevice(int resolution) : m_resolution(resolution > 0 ? resolution : 1)
+UinputTouchDevice::UinputTouchDevice(int resolution, std::unique_ptr<ScreenBinding> binding)
+    : m_resolution(resolution > 0 ? resolution : 1), m_binding(std::move(binding))
 {
+    if (m_binding)
+        QObject::connect(m_binding.get(), &ScreenBinding::areaChanged, m_binding.get(),
+                         [this](const DeviceArea& area) {
+                             if (m_encoder)
+                                 m_encoder->setArea(area);
+                         });
 }
 
 UinputTouchDevice::~UinputTouchDevice()
@@ -85,11 +112,14 @@ UinputTouchDevice::~UinputTouchDevice()
     close();
 }
 
-bool UinputTouchDevice::open(const QRect& screen, QString* error)
+bool UinputTouchDevice::open(const ScreenTarget& target, QString* error)
 {
     close();
     QString cause;
-    if (screen.isEmpty()) {
+    // The range spans the desktop: the device covers it until the desktop binds it to the
+    // target screen, which loses no resolution either.
+    const QRect screen = target.desktop.isEmpty() ? target.pixels : target.desktop;
+    if (screen.isEmpty() || target.pixels.isEmpty()) {
         cause = QStringLiteral("Touch input unavailable: no screen to cover");
     } else if ((m_fd = openUinput(&cause)) < 0) {
         cause = QStringLiteral("Touch input unavailable: ") + cause;
@@ -97,9 +127,10 @@ bool UinputTouchDevice::open(const QRect& screen, QString* error)
         libevdev* dev = libevdev_new();
         libevdev_set_name(dev, UINPUT_TOUCH_NAME);
         libevdev_set_id_bustype(dev, BUS_VIRTUAL);
-        libevdev_set_id_vendor(dev, 0x5152);
-        libevdev_set_id_product(dev, 0x0001);
-        // A direct device: positions are points of the screen, not of a touchpad.
+        libevdev_set_id_vendor(dev, UINPUT_VENDOR);
+        libevdev_set_id_product(dev, UINPUT_TOUCH_PRODUCT);
+        // A direct device: positions are points of the screen, not of a touchpad. No
+        // BTN_LEFT: GNOME would take the device for a mouse.
         libevdev_enable_property(dev, INPUT_PROP_DIRECT);
         libevdev_enable_event_type(dev, EV_KEY);
         libevdev_enable_event_code(dev, EV_KEY, BTN_TOUCH, nullptr);
@@ -114,12 +145,14 @@ bool UinputTouchDevice::open(const QRect& screen, QString* error)
         m_uinput = createDevice(dev, m_fd, &cause);
         libevdev_free(dev);
         if (m_uinput)
-            m_encoder = std::make_unique<evdev::TouchFrameEncoder>(screen);
+            m_encoder = std::make_unique<evdev::TouchFrameEncoder>(screen.size(), DeviceArea{screen});
         else
             cause = QStringLiteral("Touch input unavailable: ") + cause;
     }
-    if (m_uinput)
+    if (m_uinput) {
+        setTarget(target);
         return true;
+    }
     close();
     if (error)
         *error = cause;
@@ -149,10 +182,12 @@ bool UinputTouchDevice::beginSession(quint32)
     return true;
 }
 
-void UinputTouchDevice::setTarget(const QRect& target)
+void UinputTouchDevice::setTarget(const ScreenTarget& target)
 {
-    if (m_encoder)
-        m_encoder->setScreen(target);
+    bindDevice(m_binding.get(), m_uinput, true, target, [this](const DeviceArea& area) {
+        if (m_encoder)
+            m_encoder->setArea(area);
+    });
 }
 
 bool UinputTouchDevice::inject(std::span<const TouchPoint> frame)
@@ -185,7 +220,13 @@ QString UinputTouchDevice::deviceNode() const
     return node ? QString::fromLocal8Bit(node) : QString();
 }
 
-UinputMouseDevice::UinputMouseDevice() = default;
+UinputMouseDevice::UinputMouseDevice(std::unique_ptr<ScreenBinding> binding)
+    : m_binding(std::move(binding))
+{
+    if (m_binding)
+        QObject::connect(m_binding.get(), &ScreenBinding::areaChanged, m_binding.get(),
+                         [this](const DeviceArea& area) { m_area = area; });
+}
 
 UinputMouseDevice::~UinputMouseDevice()
 {
@@ -205,8 +246,8 @@ bool UinputMouseDevice::create(QString* cause)
     libevdev* dev = libevdev_new();
     libevdev_set_name(dev, UINPUT_POINTER_NAME);
     libevdev_set_id_bustype(dev, BUS_VIRTUAL);
-    libevdev_set_id_vendor(dev, 0x5152);
-    libevdev_set_id_product(dev, 0x0002);
+    libevdev_set_id_vendor(dev, UINPUT_VENDOR);
+    libevdev_set_id_product(dev, UINPUT_POINTER_PRODUCT);
     // Absolute axes and a left button without touch or pen buttons: desktops take this
     // for an absolute mouse (like a virtual machine's tablet) covering the screen.
     libevdev_enable_event_type(dev, EV_KEY);
@@ -221,7 +262,17 @@ bool UinputMouseDevice::create(QString* cause)
         return false;
     }
     m_failure.clear();
+    if (!m_target.pixels.isEmpty())
+        setTarget(m_target);
     return true;
+}
+
+void UinputMouseDevice::setTarget(const ScreenTarget& target)
+{
+    m_target = target;
+    if (m_area.pixels.isEmpty() || !m_binding)
+        m_area = DeviceArea{target.desktop};
+    bindDevice(m_binding.get(), m_uinput, false, target, [this](const DeviceArea& area) { m_area = area; });
 }
 
 bool UinputMouseDevice::send(MouseStep step, QPoint pixel)
@@ -229,7 +280,7 @@ bool UinputMouseDevice::send(MouseStep step, QPoint pixel)
     if (!m_uinput)
         return false;
     m_events.clear();
-    evdev::encodeMouseStep(step, pixel, m_target, m_events);
+    evdev::encodeMouseStep(step, pixel, m_area, m_events);
     return writeFrame(m_fd, m_events, m_frame) == 0;
 }
 

@@ -42,7 +42,7 @@ void PenDispatch::setPenMode(PenMode mode)
     const bool injecting = isInjecting();
     if (injecting) {
         // A pen pressed in the old mode would otherwise stay pressed on its device.
-        liftAll();
+        liftAll("their input device goes");
         m_injector.reset();
     }
     m_penMode = mode;
@@ -65,16 +65,21 @@ bool PenDispatch::startInjecting()
 void PenDispatch::stopInjecting()
 {
     lostEventTimer.stop();
-    liftAll();
+    liftAll("their input device goes");
     m_injector.reset();
 }
 
-void PenDispatch::setTarget(const QRect& pixels)
+void PenDispatch::setTarget(const ScreenTarget& target)
 {
-    m_target = pixels;
-    m_image = PenSpaceImage(pixels);
+    if (target == m_target)
+        return;
+    // A pen held down would jump to another screen, or its device's axes change under it:
+    // it is lifted where it was, and the next stroke starts on the new target.
+    liftAll("the target screen changes");
+    m_target = target;
+    m_image = PenSpaceImage(target.pixels);
     if (m_injector)
-        m_injector->setTarget(pixels);
+        m_injector->setTarget(target);
 }
 
 PenSpaceImage::PenSpaceImage(const QRect& screenPixels) : m_screen(screenPixels)
@@ -164,11 +169,11 @@ bool PenDispatch::releaseSilentPens()
     return !m_pens.empty();
 }
 
-void PenDispatch::liftAll()
+void PenDispatch::liftAll(const char* why)
 {
     if (m_pens.empty() || !m_injector)
         return;
-    qCDebug(lcPen, "%d pens lifted: their input device goes", int(m_pens.size()));
+    qCDebug(lcPen, "%d pens lifted: %s", int(m_pens.size()), why);
     m_now = m_clock->nowMs();
     for (PenContact& pen : m_pens)
         pen.phase = ContactPhase::Up;

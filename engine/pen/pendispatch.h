@@ -56,8 +56,9 @@ public:
     bool isInjecting() const { return m_injector != nullptr; }
 
     // Where the pens land: the target screen in desktop pixels (of the device's resolution).
-    // Holds from the next datagram on.
-    void setTarget(const QRect& pixels);
+    // Holds from the next datagram on; pens still down are lifted first.
+    void setTarget(const ScreenTarget& target);
+    const ScreenTarget& target() const { return m_target; }
 
     // One datagram's valid events, in the order of its records. The devices flush after the
     // last one.
@@ -79,8 +80,8 @@ private:
     InjectResult injectFrame(bool firstContact = false);
     // Releases the pens silent for the lost-up time; true while pens remain down.
     bool releaseSilentPens();
-    // Releases every pen (they did not get lost: the injector goes).
-    void liftAll();
+    // Releases every pen (they did not get lost: the injector goes, or the target changes).
+    void liftAll(const char* why);
     std::vector<PenContact>::iterator lowerBound(quint32 id);
     std::vector<PenContact>::iterator find(quint32 id);
 
@@ -88,7 +89,7 @@ private:
     std::shared_ptr<MonotonicClock> m_clock;
     std::unique_ptr<PenInjector> m_injector;
     PenMode m_penMode = PenMode::Touch;
-    QRect m_target;
+    ScreenTarget m_target;
     PenSpaceImage m_image;
     std::vector<PenContact> m_pens; // the pens that are down, by ascending id
     qint64 m_now = 0;               // the clock when the datagram or the watchdog began

@@ -32,7 +32,8 @@ ConnectionSettings::Validity ConnectionSettings::validate() const
 bool operator==(const ConnectionSettings& a, const ConnectionSettings& b)
 {
     return a.type == b.type && a.ipAddress == b.ipAddress && a.hostName == b.hostName &&
-           a.port == b.port && a.penMode == b.penMode && a.adapter == b.adapter;
+           a.port == b.port && a.penMode == b.penMode && a.adapter == b.adapter &&
+           a.screen == b.screen;
 }
 
 ConnectionSettings SettingsStore::load() const
@@ -47,6 +48,7 @@ ConnectionSettings SettingsStore::load() const
     s.port = readInt(store, "Port", DEFAULT_COMMAND_PORT);
     s.penMode = readInt(store, "PenMode", 0) == 1 ? PenMode::Mouse : PenMode::Touch;
     s.adapter = store.value(QStringLiteral("Adapter")).toString();
+    s.screen = store.value(QStringLiteral("Screen")).toString();
     return s;
 }
 
@@ -61,6 +63,7 @@ bool SettingsStore::save(const ConnectionSettings& s) const
     store.setValue(QStringLiteral("Port"), s.port);
     store.setValue(QStringLiteral("PenMode"), int(s.penMode));
     store.setValue(QStringLiteral("Adapter"), s.adapter);
+    store.setValue(QStringLiteral("Screen"), s.screen);
     store.endGroup();
     store.sync();
     // A damaged file read before is a format error, which writing over it has mended.

@@ -25,6 +25,7 @@ struct ConnectionSettings {
     int port = DEFAULT_COMMAND_PORT;
     PenMode penMode = PenMode::Touch;
     QString adapter;
+    QString screen; // the target screen's name (QScreen::name()); empty for the primary one
 
     // Whether the record can be used to connect: a host name of 1 to 32 characters or a
     // dotted IPv4 address (whichever the type selects), and a port from 1 to 65535. A bad port
@@ -37,7 +38,7 @@ struct ConnectionSettings {
 };
 
 // The persistent form: QSettings, organisation "Lumoravista", application "Quill Relay",
-// group "Settings", keys Type, IpAddress, HostName, Port, PenMode and Adapter. In the native
+// group "Settings", keys Type, IpAddress, HostName, Port, PenMode, Adapter and Screen. In the native
 // format that is ~/.config/Lumoravista/Quill Relay.conf on Linux, with
 // /etc/xdg/Lumoravista/Quill Relay.conf as the system-wide fallback that QSettings reads for
 // keys the user's file does not have; on Windows the registry key

@@ -94,7 +94,7 @@ private slots:
     {
         auto clock = std::make_shared<ManualClock>();
         auto devices = std::make_shared<OwnDevices>();
-        devices->touch = std::make_unique<UinputTouchDevice>(4);
+        devices->touch = std::make_unique<UinputTouchDevice>(4, nullptr);
         auto* touchscreen = static_cast<UinputTouchDevice*>(devices->touch.get());
         PenDispatch touch(devices, clock);
         touch.setTarget(target);
@@ -127,7 +127,7 @@ private slots:
     void absolutePointerPressMoveReleaseAndLostUp()
     {
         auto clock = std::make_shared<ManualClock>();
-        auto device = std::make_unique<UinputMouseDevice>();
+        auto device = std::make_unique<UinputMouseDevice>(nullptr);
         QString cause;
         QVERIFY2(device->create(&cause), qPrintable(cause));
         Reader reader(device->deviceNode());

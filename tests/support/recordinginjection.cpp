@@ -17,7 +17,7 @@ struct Counted {
 class TouchRecorder final : public TouchDevice, Counted {
 public:
     explicit TouchRecorder(std::shared_ptr<InjectionLog> log) : Counted(std::move(log)) {}
-    bool open(const QRect&, QString*) override { return true; }
+    bool open(const ScreenTarget&, QString*) override { return true; }
     bool beginSession(quint32) override
     {
         if (m_log)
@@ -60,7 +60,7 @@ public:
         if (m_log)
             m_log->mouseInputs.append(std::exchange(m_held, {}));
     }
-    void setTarget(const QRect& target) override { m_target = target; }
+    void setTarget(const ScreenTarget& target) override { m_target = target.pixels; }
 
 private:
     QRect m_target;

@@ -1,0 +1,6 @@
+#include "engine/injection/screenbinding.h"
+
+std::unique_ptr<ScreenBinding> createScreenBinding()
+{
+    return nullptr;
+}

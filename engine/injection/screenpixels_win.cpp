@@ -1,0 +1,17 @@
+#include "engine/injection/screengeometry.h"
+
+#include <QScreen>
+
+#include <cmath>
+
+QRect screenPixels(const QScreen* screen)
+{
+    if (!screen)
+        return {};
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    if (ratio == 1.0)
+        return logical;
+    return QRect(logical.topLeft(), QSize(int(std::lround(logical.width() * ratio)),
+                                          int(std::lround(logical.height() * ratio))));
+}

@@ -41,6 +41,7 @@ Inkbridge::Services Inkbridge::platformServices()
     services.resume = createResumeWatch();
     services.clock = makeSteadyClock();
     services.penThread = true;
+    services.screens = desktopScreens;
     return services;
 }
 
@@ -50,8 +51,8 @@ Inkbridge::Inkbridge(Services services, QObject* parent)
 {
     // The pens land on the target screen, wherever it is now: the primary one until the
     // settings name another.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        m_screen = std::make_unique<TargetScreenTracker>(QString());
+    if (m_services.screens) {
+        m_screen = std::make_unique<TargetScreenTracker>(QString(), m_services.screens);
         const auto aimAt = [this](const ScreenTarget& target) {
             m_pen.post([target](PenPath& path) { path.dispatch.setTarget(target); });
         };

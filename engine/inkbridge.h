@@ -58,6 +58,7 @@ public:
         std::unique_ptr<PenCommandExchange> commands;
         std::unique_ptr<AddressWatch> addresses; // none: changes of address go unnoticed
         std::unique_ptr<ResumeWatch> resume;     // none: resumes go unnoticed
+        ScreenList screens;                      // none: the pen path's target stays as it is
         SettingsStore store;
         std::shared_ptr<MonotonicClock> clock;
         quint16 penPort = PEN_STATUS_PORT; // where the pen states are received
@@ -117,6 +118,8 @@ public:
     bool checkConnectionTarget() const;
     QHostAddress adapterLocalAddress() const;
 
+    // Follows the target screen (null without a list of screens).
+    TargetScreenTracker* targetScreen() { return m_screen.get(); }
     // The receiver and the dispatch, reached on their own thread.
     PenThread& penPath() { return m_pen; }
 

@@ -79,6 +79,22 @@
         <translation>The projector did not carry out the command.</translation>
     </message>
     <message>
+        <source>Screen</source>
+        <translation>Screen</translation>
+    </message>
+    <message>
+        <source>Primary screen</source>
+        <translation>Primary screen</translation>
+    </message>
+    <message>
+        <source>%1 (%2 × %3)</source>
+        <translation>%1 (%2 × %3)</translation>
+    </message>
+    <message>
+        <source>The screen chosen for the pen is not connected. The pen works on the primary screen until it is back.</source>
+        <translation>The screen chosen for the pen is not connected. The pen works on the primary screen until it is back.</translation>
+    </message>
+    <message>
         <source>Waiting for the projector at %1.</source>
         <translation>Waiting for the projector at %1.</translation>
     </message>

@@ -79,6 +79,22 @@
         <translation>コマンドの実行に失敗しました。</translation>
     </message>
     <message>
+        <source>Screen</source>
+        <translation>画面</translation>
+    </message>
+    <message>
+        <source>Primary screen</source>
+        <translation>プライマリ画面</translation>
+    </message>
+    <message>
+        <source>%1 (%2 × %3)</source>
+        <translation>%1（%2 × %3）</translation>
+    </message>
+    <message>
+        <source>The screen chosen for the pen is not connected. The pen works on the primary screen until it is back.</source>
+        <translation>ペン用に選んだ画面が接続されていません。その画面が戻るまで、ペンはプライマリ画面で動作します。</translation>
+    </message>
+    <message>
         <source>Waiting for the projector at %1.</source>
         <translation>プロジェクター（%1）の応答を待っています。</translation>
     </message>

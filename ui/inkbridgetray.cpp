@@ -8,6 +8,9 @@
 #include "ui/icons.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QMenu>
@@ -48,6 +51,10 @@ QString InkbridgeTray::messageText(int number)
                    "Pen input cannot be received: UDP port %1 is used by another program. "
                    "Close that program, then choose Connect again.")
             .arg(PEN_STATUS_PORT);
+    case Inkbridge::MsgScreenMissing:
+        return QCoreApplication::translate("Inkbridge",
+                                           "The screen chosen for the pen is not connected. "
+                                           "The pen works on the primary screen until it is back.");
     }
     return {};
 }
@@ -57,6 +64,7 @@ QSystemTrayIcon::MessageIcon InkbridgeTray::messageIcon(int number)
     switch (number) {
     case Inkbridge::MsgConnectFailed:
     case Inkbridge::MsgPenPortTaken:
+    case Inkbridge::MsgScreenMissing:
         return QSystemTrayIcon::Warning;
     case Inkbridge::MsgNoResponse:
     case Inkbridge::MsgCommandFailed:
@@ -66,8 +74,9 @@ QSystemTrayIcon::MessageIcon InkbridgeTray::messageIcon(int number)
     }
 }
 
-InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
-    : QObject(parent), m_controller(controller), m_menu(std::make_unique<QMenu>())
+InkbridgeTray::InkbridgeTray(Inkbridge& controller, ScreenList screens, QObject* parent)
+    : QObject(parent), m_controller(controller), m_menu(std::make_unique<QMenu>()),
+      m_screens(std::move(screens))
 {
     const QFont menuFont = CommonLib::translatedFont("Inkbridge");
     auto add = [&](const QString& label, auto&& slot) {
@@ -81,6 +90,9 @@ InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
                   [this] { m_controller.setPenMode(PenMode::Touch); });
     m_mouse = add(text(QT_TRANSLATE_NOOP("Inkbridge", "OperateMouse")),
                   [this] { m_controller.setPenMode(PenMode::Mouse); });
+    m_screenMenu = m_menu->addMenu(text(QT_TRANSLATE_NOOP("Inkbridge", "Screen")));
+    m_screenMenu->setFont(menuFont);
+    m_screenMenu->menuAction()->setFont(menuFont);
     m_menu->addSeparator();
     m_commands << add(text(QT_TRANSLATE_NOOP("Inkbridge", "Connect")),
                       [this] { m_controller.connectProjector(); });
@@ -103,6 +115,14 @@ InkbridgeTray::InkbridgeTray(Inkbridge& controller, QObject* parent)
     // The marks and states are also brought up to date whenever the menu opens, whoever
     // opens it: some desktops show the context menu without an activation signal.
     connect(m_menu.get(), &QMenu::aboutToShow, this, &InkbridgeTray::updateMenuStates);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &InkbridgeTray::updateScreenMenu);
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(qGuiApp, &QGuiApplication::screenAdded, this, &InkbridgeTray::updateScreenMenu);
+        connect(qGuiApp, &QGuiApplication::screenRemoved, this, &InkbridgeTray::updateScreenMenu);
+        connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+                &InkbridgeTray::updateScreenMenu);
+    }
+    updateScreenMenu();
     connect(&controller, &Inkbridge::stateChanged, this, &InkbridgeTray::updateMenuStates);
     connect(&controller, &Inkbridge::stateChanged, this, &InkbridgeTray::updateToolTip);
     connect(&controller, &Inkbridge::connectedChanged, this,
@@ -139,6 +159,33 @@ void InkbridgeTray::updateMenuStates()
     for (QAction* action : std::as_const(m_commands))
         action->setEnabled(idle);
     m_exit->setEnabled(m_controller.state() != Inkbridge::State::DialogOpen);
+}
+
+void InkbridgeTray::updateScreenMenu()
+{
+    const QList<ScreenInfo> screens = m_screens ? m_screens() : QList<ScreenInfo>();
+    m_screenMenu->clear();
+    m_screenMenu->menuAction()->setVisible(screens.size() > 1);
+    const QString chosen = m_controller.screen();
+    const bool chosenPresent = std::any_of(screens.begin(), screens.end(),
+                                           [&](const ScreenInfo& s) { return s.name == chosen; });
+    auto* group = new QActionGroup(m_screenMenu);
+    auto add = [&](const QString& label, const QString& name, bool marked) {
+        QAction* action = m_screenMenu->addAction(label);
+        action->setCheckable(true);
+        action->setChecked(marked);
+        action->setActionGroup(group);
+        connect(action, &QAction::triggered, this, [this, name] { m_controller.setScreen(name); });
+    };
+    // A chosen screen that is gone leaves the pens on the primary screen: that is marked.
+    add(text(QT_TRANSLATE_NOOP("Inkbridge", "Primary screen")), QString(),
+        chosen.isEmpty() || !chosenPresent);
+    for (const ScreenInfo& screen : screens)
+        add(text(QT_TRANSLATE_NOOP("Inkbridge", "%1 (%2 × %3)"))
+                .arg(screen.name)
+                .arg(screen.pixels.width())
+                .arg(screen.pixels.height()),
+            screen.name, !chosen.isEmpty() && screen.name == chosen);
 }
 
 void InkbridgeTray::updateToolTip()

@@ -16,12 +16,17 @@ class QMenu;
 class InkbridgeTray final : public QObject {
     Q_OBJECT
 public:
-    explicit InkbridgeTray(Inkbridge& controller, QObject* parent = nullptr);
+    // `screens` lists the desktop's screens for the "Screen" submenu.
+    explicit InkbridgeTray(Inkbridge& controller, ScreenList screens = desktopScreens,
+                           QObject* parent = nullptr);
     ~InkbridgeTray() override;
     Q_DISABLE_COPY_MOVE(InkbridgeTray)
 
     QSystemTrayIcon& icon() { return *m_icon; }
     QMenu& menu() { return *m_menu; }
+    // The "Screen" submenu: the primary screen, then each screen by name and size. Shown
+    // only while the desktop has more than one screen.
+    QMenu& screenMenu() { return *m_screenMenu; }
 
     // The balloon of a message number (Inkbridge::Message): its text and its icon.
     static QString messageText(int number);
@@ -38,6 +43,7 @@ public slots:
 private slots:
     void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
     void updateMenuStates();
+    void updateScreenMenu();
     void updateToolTip();
     void showMessage(int number);
     void noTrayCheckProc();
@@ -51,6 +57,8 @@ private:
     QSystemTrayIcon* m_icon = nullptr;
     QAction* m_touch = nullptr;
     QAction* m_mouse = nullptr;
+    QMenu* m_screenMenu = nullptr; // owned by the menu
+    ScreenList m_screens;
     QList<QAction*> m_commands; // Connect, Disconnect and the two dialogs
     QAction* m_exit = nullptr;
     QTimer m_noTrayCheck;

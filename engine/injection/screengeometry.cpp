@@ -43,18 +43,21 @@ QList<ScreenInfo> desktopScreens()
     return screens;
 }
 
-TargetScreenTracker::TargetScreenTracker(QString wanted, QObject* parent)
-    : QObject(parent), m_wanted(std::move(wanted))
+TargetScreenTracker::TargetScreenTracker(QString wanted, ScreenList screens, QObject* parent)
+    : QObject(parent), m_wanted(std::move(wanted)), m_screens(std::move(screens))
 {
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
-        watch(screen);
-        updateSoon();
-    });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TargetScreenTracker::updateSoon);
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &TargetScreenTracker::updateSoon);
-    for (QScreen* screen : QGuiApplication::screens())
-        watch(screen);
-    update();
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+            watch(screen);
+            updateSoon();
+        });
+        connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TargetScreenTracker::updateSoon);
+        connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+                &TargetScreenTracker::updateSoon);
+        for (QScreen* screen : QGuiApplication::screens())
+            watch(screen);
+    }
+    refresh();
 }
 
 void TargetScreenTracker::setWanted(const QString& name)
@@ -63,7 +66,7 @@ void TargetScreenTracker::setWanted(const QString& name)
         return;
     m_wanted = name;
     m_missing = false;
-    update();
+    refresh();
 }
 
 void TargetScreenTracker::watch(QScreen* screen)
@@ -83,14 +86,14 @@ void TargetScreenTracker::updateSoon()
     m_updatePending = true;
     QTimer::singleShot(0, this, [this] {
         m_updatePending = false;
-        update();
+        refresh();
     });
 }
 
-void TargetScreenTracker::update()
+void TargetScreenTracker::refresh()
 {
     bool missing = false;
-    const ScreenTarget target = chooseTarget(m_wanted, desktopScreens(), &missing);
+    const ScreenTarget target = chooseTarget(m_wanted, m_screens(), &missing);
     if (missing && !m_missing) {
         qCDebug(lcScreen, "the screen %s is missing: the pens land on the primary screen",
                 qUtf8Printable(m_wanted));

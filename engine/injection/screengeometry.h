@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QRect>
 
+#include <functional>
+
 class QScreen;
 
 // A screen's rectangle in desktop device pixels, the units of the input devices. QScreen
@@ -27,21 +29,24 @@ struct ScreenInfo {
 // the bounding rectangle of them all. An empty target when there is no screen.
 ScreenTarget chooseTarget(const QString& wanted, const QList<ScreenInfo>& screens, bool* missing);
 
-// The screens of this desktop, the primary one first. Needs a QGuiApplication.
+// The screens of this desktop, the primary one first; none without a QGuiApplication.
 QList<ScreenInfo> desktopScreens();
+using ScreenList = std::function<QList<ScreenInfo>()>;
 
 // Follows the target screen: the one the person chose by name, or the primary one. Says
 // when the target moves to another screen or changes its size, place, turn or scale, and
 // once each time the chosen screen goes missing (the pens then land on the primary screen
-// until it comes back). Needs a QGuiApplication.
+// until it comes back). With a QGuiApplication it follows the desktop's screens by itself.
 class TargetScreenTracker final : public QObject {
     Q_OBJECT
 public:
-    explicit TargetScreenTracker(QString wanted, QObject* parent = nullptr);
+    TargetScreenTracker(QString wanted, ScreenList screens, QObject* parent = nullptr);
     ScreenTarget target() const { return m_target; }
     QString wanted() const { return m_wanted; }
     // Empty for the primary screen.
     void setWanted(const QString& name);
+    // Reads the screens again.
+    void refresh();
 
 signals:
     void targetChanged(const ScreenTarget& target);
@@ -50,9 +55,9 @@ signals:
 private:
     void watch(QScreen* screen);
     void updateSoon();
-    void update();
 
     QString m_wanted;
+    ScreenList m_screens;
     ScreenTarget m_target;
     bool m_missing = false;
     bool m_updatePending = false;

@@ -421,6 +421,40 @@ private slots:
         QTest::newRow("unknown value") << 7 << true << PenMode::Touch;
         QTest::newRow("touch without touch injection") << 0 << false << PenMode::Mouse;
     }
+    // The chosen screen gets the pens, is stored at Exit and, once gone, hands them to the
+    // primary screen: a pen still down there is lifted first, and the balloon says so once.
+    void chosenScreenComesAndGoes()
+    {
+        ControllerRig rig;
+        rig.screens = {{"A", QRect(0, 0, 1280, 800), true}, {"B", QRect(-1280, 0, 1280, 800), false}};
+        Inkbridge& controller = rig.makeConnected();
+        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        const auto touches = [&] {
+            QStringList seen;
+            for (const auto& frame : std::as_const(rig.devices->log->touchFrames))
+                seen << QStringLiteral("%1,%2 %3").arg(frame[0].pointerInfo.ptPixelLocation.x)
+                            .arg(frame[0].pointerInfo.ptPixelLocation.y).arg(frame[0].pointerInfo.pointerFlags, 0, 16);
+            return seen;
+        };
+        controller.setScreen("B");
+        rig.sendPens(encodePenStatusRecord({1, 1, 640, 400}));
+        QTRY_COMPARE(touches(), QStringList({"-640,400 20002", "-640,400 10006"})); // hover, down
+        rig.screens.removeLast();
+        controller.targetScreen()->refresh();
+        controller.targetScreen()->refresh(); // told once, however often the screens are read
+        QTRY_COMPARE(touches().size(), 4); // lifted on B, and gone from range
+        QCOMPARE(touches().mid(2), QStringList({"-640,400 40002", "-640,400 20000"}));
+        rig.sendPens(encodePenStatusRecord({1, 2, 640, 400}));
+        QTRY_COMPARE(touches().size(), 6);
+        QCOMPARE(touches().mid(4, 1), QStringList({"640,400 20002"}));
+        QCOMPARE(messages(shown), Messages{Inkbridge::MsgScreenMissing});
+
+        controller.changeTarget(ControllerRig::usableTarget()); // the dialog leaves it alone
+        QTRY_VERIFY(controller.isConnected());
+        controller.exitProgram();
+        QCOMPARE(rig.stored().screen, QString("B")); // kept for when it is back
+    }
+
     void storedPenMode()
     {
         QFETCH(int, stored);

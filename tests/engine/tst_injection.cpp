@@ -1,6 +1,7 @@
 // The pen path below the socket: dispatch by button and pen mode, the mapping to the
 // screen, the touch and mouse injectors, and the records user32 receives from them, seen in
 // recording devices.
+#include "engine/injection/screengeometry.h"
 #include "engine/pen/pendispatch.h"
 #include "support/manualclock.h"
 #include "support/recordinginjection.h"
@@ -172,8 +173,14 @@ private slots:
         QTest::newRow("mouse: a refused press of a held pen keeps the earlier press")
             << "mouse; " + down1 << "wait 50; reject 0; down 1 200 200; wait 40; move 2 9 9"
             << QStringList{"up", "move 9,9", "down"};
-        QTest::newRow("mouse: a new screen size holds from the next datagram")
-            << "mouse; down 1 100 100" << "screen 1920 1080; move 1 100 100" << QStringList{"move 142,84"};
+        // A pen held across a change of target would jump, or its device's axes change
+        // under it: it is lifted first, and the stroke goes on as a new one.
+        QTest::newRow("mouse: a new target lifts the pen, the next datagram lands on it")
+            << "mouse; down 1 100 100" << "screen 1920 1080; move 1 100 100"
+            << QStringList{"up", "move 142,84", "down"};
+        QTest::newRow("touch: a new target lifts the pens where they were")
+            << "down 1 100 100" << "screen 1280 800 1280 0; screen 1280 800 1280 0"
+            << QStringList{"1 lift 100,100", "1 leave 100,100"};
         QTest::newRow("mouse: moves address the target where it lies on the desktop")
             << "mouse; screen 1280 800 1920 0" << down1 << QStringList{"move 2420,300", "down"};
         QTest::newRow("dispatch: other buttons and positions off the screen do nothing")
@@ -269,6 +276,62 @@ private slots:
         QFETCH(QPoint, pixel);
         QPoint point = pen;
         QCOMPARE(PenDispatch::mapPenToScreen(point, screen) ? point : QPoint(-1, -1), pixel);
+    }
+
+    // The target among the desktop's screens; the desktop is the rectangle around them all.
+    void target_data()
+    {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("chosen"); // name, or "" for no target
+        QTest::addColumn<bool>("missing");
+        QTest::newRow("primary by default, wherever it is listed") << "" << "B" << false;
+        QTest::newRow("a screen by name") << "C" << "C" << false;
+        QTest::newRow("a name that is gone: the primary") << "HDMI-9" << "B" << true;
+        QTest::newRow("names are exact") << "c" << "B" << true;
+    }
+    void target()
+    {
+        QFETCH(QString, wanted);
+        QFETCH(QString, chosen);
+        QFETCH(bool, missing);
+        const QList<ScreenInfo> screens{{"C", QRect(-1024, 100, 1024, 768), false},
+                                        {"B", QRect(0, 0, 1920, 1080), true}};
+        bool gone = false;
+        const ScreenTarget target = chooseTarget(wanted, screens, &gone);
+        QCOMPARE(target.name, chosen);
+        QCOMPARE(target.pixels, chosen == "C" ? screens[0].pixels : screens[1].pixels);
+        QCOMPARE(target.desktop, QRect(-1024, 0, 2944, 1080));
+        QCOMPARE(gone, missing);
+        QCOMPARE(chooseTarget("", {}, &gone), ScreenTarget());
+    }
+
+    // A device's offset along its own axes: upright over its area, or turned as a panel that
+    // the desktop rotates or mirrors (xinput's matrices for RandR's turns).
+    void deviceArea_data()
+    {
+        QTest::addColumn<QString>("turn"); // swap, reverse x, reverse y
+        QTest::addColumn<QPoint>("pixel");
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<QSize>("extent");
+        const QSize upright(1280, 800), turned(800, 1280);
+        QTest::newRow("upright") << "---" << QPoint(1290, 110) << QPoint(10, 10) << upright;
+        QTest::newRow("clamped left and below") << "---" << QPoint(0, 5000) << QPoint(0, 799) << upright;
+        QTest::newRow("clamped right") << "---" << QPoint(9000, 100) << QPoint(1279, 0) << upright;
+        QTest::newRow("rotated 90") << "sx-" << QPoint(1290, 110) << QPoint(10, 1269) << turned;
+        QTest::newRow("rotated 180") << "-xy" << QPoint(1290, 110) << QPoint(1269, 789) << upright;
+        QTest::newRow("rotated 270") << "s-y" << QPoint(1290, 110) << QPoint(789, 10) << turned;
+        QTest::newRow("mirrored x") << "-x-" << QPoint(1290, 110) << QPoint(1269, 10) << upright;
+    }
+    void deviceArea()
+    {
+        QFETCH(QString, turn);
+        QFETCH(QPoint, pixel);
+        QFETCH(QPoint, offset);
+        QFETCH(QSize, extent);
+        const DeviceArea area{QRect(1280, 100, 1280, 800), turn[0] == 's', turn[1] == 'x', turn[2] == 'y'};
+        QSize along;
+        QCOMPARE(area.deviceOffset(pixel, &along), offset);
+        QCOMPARE(along, extent);
     }
 };
 

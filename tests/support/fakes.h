@@ -110,6 +110,7 @@ struct ControllerRig {
         services.addressSettleMs = 20;
         services.addresses = std::make_unique<AddressWatch>();
         services.resume = std::make_unique<ResumeWatch>();
+        services.screens = [this] { return screens; };
         addresses = services.addresses.get();
         resume = services.resume.get();
         controller = std::make_unique<Inkbridge>(std::move(services));
@@ -138,6 +139,8 @@ struct ControllerRig {
     // The interface list that the controller reads; a test changes it, then tells the watch.
     QList<NicSource> nics{loopbackInterface()};
     QList<int> retryDelaysMs{100, 200, 400};
+    // The desktop's screens, primary first.
+    QList<ScreenInfo> screens{{"A", QRect(0, 0, 1280, 800), true}};
     AddressWatch* addresses = nullptr;
     ResumeWatch* resume = nullptr;
     QTemporaryDir home;

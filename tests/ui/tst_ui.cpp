@@ -62,19 +62,25 @@ QImage image(const QIcon& icon, int size)
     return icon.pixmap(size).toImage();
 }
 
+// The visible items; a marked one starts with "*".
 QStringList menuTexts(QMenu& menu)
 {
     QStringList texts;
-    for (QAction* action : menu.actions())
-        texts << (action->isSeparator() ? QStringLiteral("|") : action->text());
+    for (QAction* action : menu.actions()) {
+        if (action->isVisible())
+            texts << (action->isSeparator() ? QStringLiteral("|")
+                                            : (action->isChecked() ? "*" : "") + action->text());
+    }
     return texts;
 }
 
 QString enabledItems(QMenu& menu)
 {
     QString states;
-    for (QAction* action : menu.actions())
-        states += action->isSeparator() ? QString() : QString(action->isEnabled() ? "1" : "0");
+    for (QAction* action : menu.actions()) {
+        if (action->isVisible() && !action->isSeparator())
+            states += action->isEnabled() ? "1" : "0";
+    }
     return states;
 }
 } // namespace
@@ -117,6 +123,31 @@ private slots:
         rig.devices->log->touchAvailable = false;
         emit tray.menu().aboutToShow();
         QCOMPARE(enabledItems(tray.menu()), QStringLiteral("0111111"));
+    }
+
+    // With more than one screen the menu offers them, the chosen one marked; a choice holds
+    // at once, and a screen that is gone leaves the pens and the mark on the primary one.
+    void trayOffersTheScreens()
+    {
+        ControllerRig rig;
+        rig.screens << ScreenInfo{"HDMI-2", QRect(1280, 0, 1920, 1080), false};
+        Inkbridge& controller = rig.make();
+        InkbridgeTray tray(controller, [&] { return rig.screens; });
+        QCOMPARE(menuTexts(tray.menu()).mid(0, 4), QStringList({"OperateTouch", "OperateMouse", "Screen", "|"}));
+        QCOMPARE(menuTexts(tray.screenMenu()),
+                 QStringList({"*Primary screen", "A (1280 × 800)", "HDMI-2 (1920 × 1080)"}));
+        tray.screenMenu().actions()[2]->trigger();
+        QCOMPARE(controller.targetScreen()->target().name, QStringLiteral("HDMI-2"));
+        rig.screens.removeLast();
+        controller.targetScreen()->refresh();
+        emit tray.menu().aboutToShow();
+        QCOMPARE(controller.screen(), QStringLiteral("HDMI-2")); // kept for when it is back
+        QCOMPARE(controller.targetScreen()->target().name, QStringLiteral("A"));
+        QCOMPARE(menuTexts(tray.menu()).mid(0, 3), QStringList({"OperateTouch", "OperateMouse", "|"}));
+        rig.screens << ScreenInfo{"DP-1", QRect(1280, 0, 1920, 1080), false};
+        emit tray.menu().aboutToShow();
+        QCOMPARE(menuTexts(tray.screenMenu()),
+                 QStringList({"*Primary screen", "A (1280 × 800)", "DP-1 (1920 × 1080)"}));
     }
 
     // Waiting for a projector that did not answer: the tool tip says so, and every item

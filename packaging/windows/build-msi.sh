@@ -36,7 +36,7 @@ wixl -a x64 -o "$out" -D Version="$version" -D Staging=program -D Bin=program/bi
 # still replaces the one installed. The Start-menu entry runs schtasks minimised (7), as it
 # is a console program.
 queries=()
-for preset in Type:CONNECTBY IpAddress:PROJECTORIP HostName:HOSTNAME Port:PORT PenMode:PENMODE Adapter:ADAPTER; do
+for preset in Type:CONNECTBY IpAddress:PROJECTORIP HostName:HOSTNAME Port:PORT PenMode:PENMODE Adapter:ADAPTER Screen:SCREEN; do
     queries+=(-q "UPDATE \`Component\` SET \`Condition\` = '${preset#*:}', \`Attributes\` = 276 WHERE \`Component\` = 'Preset${preset%:*}'")
 done
 upgrade_code=$(msiinfo export "$out" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')

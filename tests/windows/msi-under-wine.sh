@@ -50,10 +50,10 @@ check_removed "the refused installation"
 # --- 2. The preset as properties; the program connects from it ------------------------
 adapter="ethernet_$(cat /sys/class/net/pc0/ifindex)"
 quiet_msiexec "$work/install.log" /i "Z:${msi//\//\\}" PROJECTORIP=10.77.0.2 PORT=7142 PENMODE=1 \
-    CONNECTBY=0 ADAPTER="$adapter" || fail "the installation exited with $?"
+    CONNECTBY=0 ADAPTER="$adapter" 'SCREEN=\\.\DISPLAY2' || fail "the installation exited with $?"
 check_installed
 written=$("$wine" reg query "$preset" 2>/dev/null | tr -d '\r' | awk 'NF >= 3 { print $1 "=" $3 }' | sort | tr '\n' ' ')
-[ "$written" = "Adapter=$adapter IpAddress=10.77.0.2 PenMode=0x1 Port=0x1be6 Type=0x0 " ] ||
+[ "$written" = "Adapter=$adapter IpAddress=10.77.0.2 PenMode=0x1 Port=0x1be6 Screen=\\\\.\\DISPLAY2 Type=0x0 " ] ||
     fail "the preset in HKLM is not the given properties (HOSTNAME not given): $written"
 run_program "$work/program.log"
 wait_for_frame "$pen_on" 1 || fail "the installed program did not connect from the preset"

@@ -186,6 +186,9 @@ private slots:
         QTest::newRow("mouse: a target left of and above the primary, from the desktop's corner")
             << "mouse; screen 1280 800 -1280 -200 in -1280 -200 3200 1280" << down1
             << QStringList{"move -780,100", "down"};
+        QTest::newRow("touch: contacts left of and above the primary keep their desktop pixels")
+            << "screen 1280 800 -1280 -200 in -1280 -200 3200 1280" << down1
+            << QStringList{"1 hover -780,100", "1 down -780,100"};
         QTest::newRow("dispatch: other buttons and positions off the screen do nothing")
             << "" << "press3 1 10 10; down 1 1280 0; down 1 -1 5; mouse; down 1 5 800" << QStringList();
         // A pen pressed in one mode must not stay pressed on that mode's device.

@@ -6,6 +6,8 @@
 # and may set
 #   screens     the monitors, left to right, each WxH (default: one of 1280x800); more than
 #               one are the heads of a Xinerama desktop (Xephyr inside a private Xvfb)
+#   primary     which of them is the primary monitor, from 0 (default 0); Wine puts its
+#               corner at 0,0 and those left of it at negative x
 #   log_pixels  the desktop's DPI, Wine's LogPixels (default 96: 100 %)
 # and sources this file with its own arguments. Outside the namespace pair it checks what is
 # needed (exit 77 without Wine, Xvfb or namespaces) and runs the caller again in a pair
@@ -107,7 +109,10 @@ WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 "$wine" wineboot -i >/dev/null 2>
 # Wine reads the DPI from here (the programs started after this see it); its monitors come
 # from Xinerama only when it does not ask RandR, which sees one output.
 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${log_pixels:-96}" /f >/dev/null 2>&1
-[ ${#heads[@]} -gt 1 ] && "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+if [ ${#heads[@]} -gt 1 ]; then
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v PrimaryMonitor /d "${primary:-0}" /f >/dev/null 2>&1
+fi
 timeout 60 "$wineserver" -w || { fail "Wine's start-up did not settle"; exit 1; }
 
 program_dir="$WINEPREFIX/drive_c/Program Files/Lumoravista/Quill Relay"

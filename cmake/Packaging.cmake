@@ -56,7 +56,7 @@ if(QR_PLATFORM_LINUX)
 endif()
 
 if(QR_PLATFORM_WINDOWS)
-    # Manifest (the invoker's rights, no UI access, DPI awareness left to Qt), version resource
+    # Manifest (the invoker's rights, no UI access, per-monitor DPI awareness v2), version resource
     # (file and product version from project(): 1,0,0,3) and the executable's icon.
     include(${PROJECT_SOURCE_DIR}/cmake/WindowsResources.cmake)
     qr_configure_windows_rc(${CMAKE_BINARY_DIR}/quillrelay.rc)

@@ -71,18 +71,18 @@ private:
     injection::PointerTouchFrames m_records;
 };
 
-// SendInput addresses the target screen as 0..65535 on each axis.
+// SendInput addresses the virtual screen, all monitors together, as 0..65535 on each axis.
 class WindowsMouseDevice final : public MouseDevice {
 public:
     QString failure() const override { return {}; }
     bool send(MouseStep step, QPoint pixel) override
     {
-        return win32::sendMouseInput(injection::makeMouseInput(step, pixel, m_target)) != 0;
+        return win32::sendMouseInput(injection::makeMouseInput(step, pixel, m_desktop)) != 0;
     }
-    void setTarget(const ScreenTarget& target) override { m_target = target.pixels; }
+    void setTarget(const ScreenTarget& target) override { m_desktop = target.desktop; }
 
 private:
-    QRect m_target;
+    QRect m_desktop;
 };
 
 class WindowsInjectionBackend final : public InjectionBackend {

@@ -45,6 +45,7 @@ static_assert(injection::PointerFlagUp == POINTER_FLAG_UP);
 static_assert(injection::PointerTypeTouch == PT_TOUCH);
 static_assert(injection::TouchFeedbackDefault == TOUCH_FEEDBACK_DEFAULT);
 static_assert(injection::MouseEventAbsolute == MOUSEEVENTF_ABSOLUTE);
+static_assert(injection::MouseEventVirtualDesk == MOUSEEVENTF_VIRTUALDESK);
 static_assert(injection::MouseEventLeftDown == MOUSEEVENTF_LEFTDOWN);
 static_assert(injection::InputMouse == INPUT_MOUSE);
 } // namespace

@@ -73,7 +73,7 @@ std::uint32_t mouseEventFlags(MouseStep step)
 {
     switch (step) {
     case MouseStep::Move:
-        return MouseEventMove | MouseEventAbsolute;
+        return MouseEventMove | MouseEventAbsolute | MouseEventVirtualDesk;
     case MouseStep::Press:
         return MouseEventLeftDown;
     case MouseStep::Release:
@@ -82,18 +82,18 @@ std::uint32_t mouseEventFlags(MouseStep step)
     return 0;
 }
 
-InputRecord makeMouseInput(MouseStep step, QPoint pixel, const QRect& target)
+InputRecord makeMouseInput(MouseStep step, QPoint pixel, const QRect& desktop)
 {
     InputRecord record;
     std::memset(&record, 0, sizeof record);
     record.type = InputMouse;
     record.mi.dwFlags = mouseEventFlags(step);
-    // Absolute input addresses the screen as a whole, so the position is made relative to
-    // it first. A press or release has no move flag: its position is not used, and 0, 0 is
-    // sent.
+    // Absolute input addresses the virtual screen as a whole, whose corner may lie left of
+    // or above the primary monitor's: the position is made relative to that corner first.
+    // A press or release has no move flag: its position is not used, and 0, 0 is sent.
     if (step == MouseStep::Move) {
-        record.mi.dx = normaliseAbsolute(pixel.x() - target.left(), target.width());
-        record.mi.dy = normaliseAbsolute(pixel.y() - target.top(), target.height());
+        record.mi.dx = normaliseAbsolute(pixel.x() - desktop.left(), desktop.width());
+        record.mi.dy = normaliseAbsolute(pixel.y() - desktop.top(), desktop.height());
     }
     return record;
 }

@@ -51,6 +51,7 @@ inline constexpr std::uint32_t InputMouse = 0;
 inline constexpr std::uint32_t MouseEventMove = 0x0001;
 inline constexpr std::uint32_t MouseEventLeftDown = 0x0002;
 inline constexpr std::uint32_t MouseEventLeftUp = 0x0004;
+inline constexpr std::uint32_t MouseEventVirtualDesk = 0x4000;
 inline constexpr std::uint32_t MouseEventAbsolute = 0x8000;
 
 struct PixelPoint { // POINT
@@ -135,8 +136,9 @@ private:
 std::uint32_t pointerFlags(TouchState state);
 std::uint32_t mouseEventFlags(MouseStep step);
 
-// The INPUT record of one mouse step: moves address the `target` screen as 0..65535 on each
-// axis; a press or release carries no position.
-InputRecord makeMouseInput(MouseStep step, QPoint pixel, const QRect& target);
+// The INPUT record of one mouse step: moves address the whole `desktop` (the virtual
+// screen, the bounding rectangle of every monitor) as 0..65535 on each axis, so that they
+// reach any monitor, not only the primary one; a press or release carries no position.
+InputRecord makeMouseInput(MouseStep step, QPoint pixel, const QRect& desktop);
 
 } // namespace injection

@@ -53,8 +53,9 @@ int pixelOf(qint32 normalised, int extent)
 }
 
 // Touch frames ("1 hover 500,300, 3 drag 300,30") and mouse records ("move 500,300",
-// "down", "up"; moves shown back in pixels of `screen`), in the order sent.
-QStringList describe(const InjectionLog& log, const QRect& screen)
+// "down", "up"; moves over the virtual desktop shown back in pixels of `desktop`), in the
+// order sent.
+QStringList describe(const InjectionLog& log, const QRect& desktop)
 {
     QStringList out;
     for (const InjectionLog::TouchFrame& frame : log.touchFrames) {
@@ -66,10 +67,10 @@ QStringList describe(const InjectionLog& log, const QRect& screen)
     for (const InputRecord& r : log.mouseInputs) {
         const bool clean = r.type == 0 && r.mi.mouseData == 0 && r.mi.time == 0 && r.mi.dwExtraInfo == 0;
         QString text;
-        if (r.mi.dwFlags == (MouseEventMove | MouseEventAbsolute))
+        if (r.mi.dwFlags == (MouseEventMove | MouseEventAbsolute | MouseEventVirtualDesk))
             text = QStringLiteral("move %1,%2")
-                       .arg(screen.left() + pixelOf(r.mi.dx, screen.width()))
-                       .arg(screen.top() + pixelOf(r.mi.dy, screen.height()));
+                       .arg(desktop.left() + pixelOf(r.mi.dx, desktop.width()))
+                       .arg(desktop.top() + pixelOf(r.mi.dy, desktop.height()));
         else if (r.mi.dwFlags == MouseEventLeftDown || r.mi.dwFlags == MouseEventLeftUp)
             text = r.mi.dx || r.mi.dy ? QStringLiteral("button with a position")
                                       : QLatin1String(r.mi.dwFlags == MouseEventLeftDown ? "down" : "up");
@@ -84,12 +85,13 @@ struct Rig {
     std::shared_ptr<RecordingInjectionBackend> devices = std::make_shared<RecordingInjectionBackend>();
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     PenDispatch pens{devices, clock};
-    QRect screen{0, 0, 1280, 800}; // the pen space at scale 100: pen units are pixels
+    ScreenTarget target{QRect(0, 0, 1280, 800)}; // the pen space at scale 100: pen units are pixels
 
-    Rig() { pens.setTarget(screen); }
+    Rig() { pens.setTarget(target); }
     // "down|move|up|press3 ID X Y" (buttons 1, 2, 0, 3), "wait MS", "lost" (the watchdog),
     // "mouse", "touch" (the pen mode), "reject N" (the device call N calls from now),
-    // "screen W H [X Y]" (the target screen from now on).
+    // "screen W H [X Y [in X Y W H]]" (the target screen from now on, alone or on a desktop
+    // of that extent).
     void run(const QString& script)
     {
         static const QMap<QString, int> buttons{{"down", 1}, {"move", 2}, {"up", 0}, {"press3", 3}};
@@ -106,8 +108,9 @@ struct Rig {
             } else if (f[0] == QLatin1String("reject")) {
                 devices->log->rejectInput = n(1);
             } else if (f[0] == QLatin1String("screen")) {
-                screen = QRect(n(3), n(4), n(1), n(2));
-                pens.setTarget(screen);
+                const QRect screen(n(3), n(4), n(1), n(2));
+                target = ScreenTarget({}, screen, f.size() > 5 ? QRect(n(6), n(7), n(8), n(9)) : screen);
+                pens.setTarget(target);
             } else {
                 pens.setPenMode(f[0] == QLatin1String("mouse") ? PenMode::Mouse : PenMode::Touch);
             }
@@ -183,6 +186,15 @@ private slots:
             << QStringList{"1 lift 100,100", "1 leave 100,100"};
         QTest::newRow("mouse: moves address the target where it lies on the desktop")
             << "mouse; screen 1280 800 1920 0" << down1 << QStringList{"move 2420,300", "down"};
+        QTest::newRow("mouse: a target right of the primary, over the whole desktop")
+            << "mouse; screen 1280 800 1920 0 in 0 0 3200 1080" << down1
+            << QStringList{"move 2420,300", "down"};
+        QTest::newRow("mouse: a target left of and above the primary, from the desktop's corner")
+            << "mouse; screen 1280 800 -1280 -200 in -1280 -200 3200 1280" << down1
+            << QStringList{"move -780,100", "down"};
+        QTest::newRow("touch: contacts left of and above the primary keep their desktop pixels")
+            << "screen 1280 800 -1280 -200 in -1280 -200 3200 1280" << down1
+            << QStringList{"1 hover -780,100", "1 down -780,100"};
         QTest::newRow("dispatch: other buttons and positions off the screen do nothing")
             << "" << "press3 1 10 10; down 1 1280 0; down 1 -1 5; mouse; down 1 5 800" << QStringList();
         // A pen pressed in one mode must not stay pressed on that mode's device.
@@ -201,7 +213,7 @@ private slots:
         rig.devices->log->touchFrames.clear();
         rig.devices->log->mouseInputs.clear();
         rig.run(act);
-        QCOMPARE(describe(*rig.devices->log, rig.screen), sent);
+        QCOMPARE(describe(*rig.devices->log, rig.target.desktop), sent);
     }
 
     void touchSessionStartsWithTheFirstContact()
@@ -226,7 +238,7 @@ private slots:
         QCOMPARE(rig.devices->log->devicesMade, 2);
         rig.pens.stopInjecting();
         QCOMPARE(rig.devices->log->devices, 0);
-        QCOMPARE(describe(*rig.devices->log, rig.screen),
+        QCOMPARE(describe(*rig.devices->log, rig.target.desktop),
                  QStringList({"1 hover 500,300", "1 down 500,300", "1 lift 500,300",
                               "1 leave 500,300", "move 10,10", "down", "up"}));
     }
@@ -242,7 +254,7 @@ private slots:
         rig.clock->advance(LOST_UP_TIMEOUT_MS - 1);
         rig.pens.chkLostUpEventsProc();
         rig.clock->advance(1);
-        QTRY_COMPARE_WITH_TIMEOUT(describe(*rig.devices->log, rig.screen),
+        QTRY_COMPARE_WITH_TIMEOUT(describe(*rig.devices->log, rig.target.desktop),
                                   QStringList({"move 500,300", "down", "up"}), 5000);
     }
 

@@ -22,8 +22,12 @@ read -r fminor fmajor ftweak fpatch pminor pmajor ptweak ppatch < <(
 manifest=$(strings -a "$work/q.res")
 grep -q 'requestedExecutionLevel level="asInvoker" uiAccess="false"' <<<"$manifest" ||
     fail "manifest does not run as the invoker without UI access"
-# Qt sets the DPI awareness itself (per monitor); a manifest that set one would forbid it.
-grep -qiE '<dpiAware' <<<"$manifest" && fail "manifest sets a DPI awareness, which Qt then cannot"
+# Per-monitor v2 from the start, in the namespace that Windows 10 reads it from, and per
+# monitor for the systems that know only the older element.
+grep -q '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>' <<<"$manifest" ||
+    fail "manifest does not declare per-monitor DPI awareness v2"
+grep -q '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>' <<<"$manifest" ||
+    fail "manifest does not declare per-monitor DPI awareness for older systems"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "Windows resources: version $version, asInvoker, uiAccess false, DPI awareness left to Qt"
+echo "Windows resources: version $version, asInvoker, uiAccess false, per-monitor DPI aware (v2)"

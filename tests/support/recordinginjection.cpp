@@ -46,7 +46,7 @@ public:
     QString failure() const override { return {}; }
     bool send(MouseStep step, QPoint pixel) override
     {
-        const injection::InputRecord record = injection::makeMouseInput(step, pixel, m_target);
+        const injection::InputRecord record = injection::makeMouseInput(step, pixel, m_desktop);
         if (!m_log)
             return true;
         if (m_log->refuses())
@@ -60,10 +60,10 @@ public:
         if (m_log)
             m_log->mouseInputs.append(std::exchange(m_held, {}));
     }
-    void setTarget(const ScreenTarget& target) override { m_target = target.pixels; }
+    void setTarget(const ScreenTarget& target) override { m_desktop = target.desktop; }
 
 private:
-    QRect m_target;
+    QRect m_desktop;
     QList<injection::InputRecord> m_held;
 };
 } // namespace

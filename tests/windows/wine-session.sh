@@ -3,6 +3,12 @@
 #   simulator   the Linux projector simulator
 #   files       the package, the build's QuillRelay.exe (which the package must not be older
 #               than), and other files the run needs
+# and may set
+#   screens     the monitors, left to right, each WxH (default: one of 1280x800); more than
+#               one are the heads of a Xinerama desktop (Xephyr inside a private Xvfb)
+#   primary     which of them is the primary monitor, from 0 (default 0); Wine puts its
+#               corner at 0,0 and those left of it at negative x
+#   log_pixels  the desktop's DPI, Wine's LogPixels (default 96: 100 %)
 # and sources this file with its own arguments. Outside the namespace pair it checks what is
 # needed (exit 77 without Wine, Xvfb or namespaces) and runs the caller again in a pair
 # (tools/netns-pair.sh) with the simulator next door; inside, it makes a work folder, a
@@ -19,6 +25,10 @@ if [ -z "${QR_NETNS_COMPUTER:-}" ]; then
     for tool in "$wine" "$(command -v Xvfb)"; do
         [ -x "$tool" ] || { echo "SKIPPED: Wine (wine64) and Xvfb are needed" >&2; exit 77; }
     done
+    if [ "$(wc -w <<<"${screens:-}")" -gt 1 ] && ! command -v Xephyr >/dev/null; then
+        echo "SKIPPED: Xephyr (xserver-xephyr) is needed for a desktop of several monitors" >&2
+        exit 77
+    fi
     [ -x "$simulator" ] || { echo "SKIPPED: no Linux projector simulator at $simulator (build the Linux tree first)" >&2; exit 77; }
     for file in "${files[@]}"; do
         [ -e "$file" ] || { echo "FAIL: $file is missing (scripts/build-windows.sh makes it)" >&2; exit 1; }
@@ -69,16 +79,40 @@ wait_for_frame() { wait_for "$QR_PROJECTOR_LOG" "^cmd-rx .* $1\$" 30 "$2"; }
 pen_on="03 CE 00 00 07 00 01 00 4D 0A 8A 20 DA" # 10.77.0.1, pen port 8330
 pen_off="03 CE 00 00 01 01 D3"
 
-# The X server, which tells its display number when it listens.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-wait_for "$work/display" '^[0-9]' 10 || { fail "Xvfb did not start"; exit 1; }
+# The X server, which tells its display number when it listens. Several monitors are the
+# heads of a Xinerama desktop side by side: Xephyr places each at its origin, Xvfb cannot.
+read -r -a heads <<<"${screens:-1280x800}"
+if [ ${#heads[@]} -eq 1 ]; then
+    Xvfb -displayfd 3 -screen 0 "${heads[0]}x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    pids+=($!)
+else
+    width=0 height=0 layout=()
+    for head in "${heads[@]}"; do
+        layout+=(-origin "$width,0" -screen "$head")
+        width=$((width + ${head%x*}))
+        [ "${head#*x}" -gt "$height" ] && height=${head#*x}
+    done
+    Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp 3>"$work/host" >/dev/null 2>&1 &
+    pids+=($!)
+    wait_for "$work/host" '^[0-9]' 10 || { fail "Xvfb did not start"; exit 1; }
+    DISPLAY=":$(head -1 "$work/host")" Xephyr -displayfd 3 +xinerama "${layout[@]}" \
+        -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+    pids+=($!)
+fi
+wait_for "$work/display" '^[0-9]' 10 || { fail "the X server did not start"; exit 1; }
 export DISPLAY=":$(head -1 "$work/display")"
 
 # A fresh prefix, reporting Windows 10; Wine's .NET and browser stand-ins declined. Its
 # services must have settled before an installer asks the task scheduler for its folder.
 WINEDLLOVERRIDES="mscoree,mshtml=" timeout 120 "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
+# Wine reads the DPI from here (the programs started after this see it); its monitors come
+# from Xinerama only when it does not ask RandR, which sees one output.
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${log_pixels:-96}" /f >/dev/null 2>&1
+if [ ${#heads[@]} -gt 1 ]; then
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v PrimaryMonitor /d "${primary:-0}" /f >/dev/null 2>&1
+fi
 timeout 60 "$wineserver" -w || { fail "Wine's start-up did not settle"; exit 1; }
 
 program_dir="$WINEPREFIX/drive_c/Program Files/Lumoravista/Quill Relay"

@@ -1,11 +1,12 @@
-// pen-canvas: a full-screen window on the primary screen that draws where injected pointer
-// and touch input went, so the pen path can be watched (and checked) end to end.
+// pen-canvas: a full-screen window on the primary screen (or the one named) that draws where
+// injected pointer and touch input went, so the pen path can be watched (and checked) end to
+// end.
 //
 //   pen-canvas [--output canvas.png] [--record strokes.json] [--screen-output screen.png]
-//              [--quit-after ms]
+//              [--quit-after ms] [--screen name]
 //
-// It prints "pen-canvas: ready WxH+X+Y" once it is on screen, one line per finished stroke,
-// and on exit writes the PNG and the JSON record. Esc and closing the window end it (writing
+// It prints "pen-canvas: ready WxH+X+Y" once it is on screen, one line per finished stroke
+// (with its ends in the desktop's device pixels after "pixels"), and on exit writes the PNG and the JSON record. Esc and closing the window end it (writing
 // both files), and so do SIGTERM and SIGINT on Linux, Ctrl+C on Windows; SIGUSR1 (Linux) or
 // Ctrl+Break (Windows) writes them without ending.
 
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
 
 #include <cstdio>
@@ -90,7 +92,9 @@ int main(int argc, char** argv)
         "<png> on exit.",
         "png");
     const QCommandLineOption quitAfter("quit-after", "End after <ms> milliseconds.", "ms");
-    cli.addOptions({output, record, screenOutput, quitAfter});
+    const QCommandLineOption screenName("screen", "Cover the screen <name> (QScreen::name()).",
+                                        "name");
+    cli.addOptions({output, record, screenOutput, quitAfter, screenName});
     cli.process(app);
 
     PenCanvas canvas;
@@ -147,7 +151,7 @@ int main(int argc, char** argv)
 
     QObject::connect(&canvas, &PenCanvas::strokeFinished, &app, [&](int index) {
         const PenCanvas::Stroke& s = canvas.strokes().at(index);
-        say(QString("stroke %1 %2 id=%3 points=%4 from %5,%6 to %7,%8")
+        say(QString("stroke %1 %2 id=%3 points=%4 from %5,%6 to %7,%8 pixels %9,%10 to %11,%12")
                 .arg(index)
                 .arg(s.source == PenCanvas::Source::Mouse ? "mouse" : "touch")
                 .arg(s.id)
@@ -155,13 +159,29 @@ int main(int argc, char** argv)
                 .arg(s.points.first().x())
                 .arg(s.points.first().y())
                 .arg(s.points.last().x())
-                .arg(s.points.last().y()));
+                .arg(s.points.last().y())
+                .arg(s.firstPixel.x())
+                .arg(s.firstPixel.y())
+                .arg(s.lastPixel.x())
+                .arg(s.lastPixel.y()));
     });
 
-    // Cover the primary screen exactly, so a widget position is a screen position and the
-    // PNG shows the strokes where the pointer really went. Without a window manager (Xvfb)
-    // the geometry is what places the window; with one, full-screen state does.
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // Cover the screen exactly, so a widget position is a screen position and the PNG shows
+    // the strokes where the pointer really went. Without a window manager (Xvfb) the
+    // geometry is what places the window; with one, full-screen state does.
+    QScreen* target = QGuiApplication::primaryScreen();
+    if (cli.isSet(screenName)) {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        const auto named = std::find_if(screens.begin(), screens.end(), [&](QScreen* s) {
+            return s->name() == cli.value(screenName);
+        });
+        if (named == screens.end()) {
+            std::fprintf(stderr, "pen-canvas: no screen named %s\n", qPrintable(cli.value(screenName)));
+            return 2;
+        }
+        target = *named;
+    }
+    const QRect screen = target->geometry();
     canvas.setWindowFlag(Qt::FramelessWindowHint);
     canvas.setGeometry(screen);
     canvas.showFullScreen();

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QTouchEvent>
 
+#include <cmath>
+
 namespace {
 
 const QColor Paper(0xfb, 0xfa, 0xf6);
@@ -48,6 +50,7 @@ QJsonObject PenCanvas::record() const
             {"source", s.source == Source::Mouse ? "mouse" : "touch"},
             {"id", s.id},
             {"finished", s.finished},
+            {"pixels", QJsonArray{point(s.firstPixel), point(s.lastPixel)}},
             {"points", pts},
         });
     }
@@ -95,8 +98,8 @@ void PenCanvas::mousePressEvent(QMouseEvent* e)
         return;
     ++m_counts.mousePresses;
     if (m_mouseStroke >= 0) // a release we never saw: close the old stroke where it stands
-        endStroke(m_mouseStroke, m_strokes[m_mouseStroke].points.last());
-    m_mouseStroke = beginStroke(Source::Mouse, 0, e->globalPosition().toPoint());
+        endStroke(m_mouseStroke, QPointF(m_strokes[m_mouseStroke].points.last()));
+    m_mouseStroke = beginStroke(Source::Mouse, 0, e->globalPosition());
 }
 
 void PenCanvas::mouseDoubleClickEvent(QMouseEvent* e)
@@ -111,7 +114,7 @@ void PenCanvas::mouseMoveEvent(QMouseEvent* e)
     if (m_mouseStroke < 0 || !(e->buttons() & Qt::LeftButton))
         return;
     ++m_counts.mouseMoves;
-    extendStroke(m_mouseStroke, e->globalPosition().toPoint());
+    extendStroke(m_mouseStroke, e->globalPosition());
 }
 
 void PenCanvas::mouseReleaseEvent(QMouseEvent* e)
@@ -121,19 +124,19 @@ void PenCanvas::mouseReleaseEvent(QMouseEvent* e)
     ++m_counts.mouseReleases;
     const int index = m_mouseStroke;
     m_mouseStroke = -1;
-    endStroke(index, e->globalPosition().toPoint());
+    endStroke(index, e->globalPosition());
 }
 
 void PenCanvas::touchEvent(QTouchEvent* e)
 {
     for (const QEventPoint& p : e->points()) {
-        const QPoint pos = p.globalPosition().toPoint();
+        const QPointF pos = p.globalPosition();
         const auto open = m_touchStrokes.constFind(p.id());
         switch (p.state()) {
         case QEventPoint::Pressed:
             ++m_counts.touchPresses;
             if (open != m_touchStrokes.constEnd())
-                endStroke(*open, m_strokes[*open].points.last());
+                endStroke(*open, QPointF(m_strokes[*open].points.last()));
             m_touchStrokes.insert(p.id(), beginStroke(Source::Touch, p.id(), pos));
             break;
         case QEventPoint::Updated:
@@ -157,32 +160,45 @@ void PenCanvas::touchEvent(QTouchEvent* e)
         const QList<int> open = m_touchStrokes.values();
         m_touchStrokes.clear();
         for (int index : open)
-            endStroke(index, m_strokes[index].points.last());
+            endStroke(index, QPointF(m_strokes[index].points.last()));
     }
 }
 
-int PenCanvas::beginStroke(Source source, int id, QPoint screenPos)
+int PenCanvas::beginStroke(Source source, int id, QPointF screenPos)
 {
     Stroke s;
     s.source = source;
     s.id = id;
-    s.points.append(screenPos);
+    s.points.append(screenPos.toPoint());
+    s.firstPixel = s.lastPixel = devicePixel(screenPos);
     m_strokes.append(s);
-    drawSegment(m_strokes.last(), screenPos, screenPos);
+    drawSegment(m_strokes.last(), s.points.last(), s.points.last());
     return int(m_strokes.size()) - 1;
 }
 
-void PenCanvas::extendStroke(int index, QPoint screenPos)
+void PenCanvas::extendStroke(int index, QPointF screenPos)
 {
     Stroke& s = m_strokes[index];
+    s.lastPixel = devicePixel(screenPos);
     const QPoint from = s.points.last();
-    if (from == screenPos)
+    const QPoint to = screenPos.toPoint();
+    if (from == to)
         return;
-    s.points.append(screenPos);
-    drawSegment(s, from, screenPos);
+    s.points.append(to);
+    drawSegment(s, from, to);
 }
 
-void PenCanvas::endStroke(int index, QPoint screenPos)
+// Qt keeps a screen's corner in device pixels and scales what lies beyond it by the
+// screen's ratio; the unrounded position gives the device pixel back exactly.
+QPoint PenCanvas::devicePixel(QPointF screenPos) const
+{
+    const QScreen* s = screen();
+    const QPointF corner = s->geometry().topLeft();
+    const QPointF pixel = corner + (screenPos - corner) * s->devicePixelRatio();
+    return QPoint(int(std::lround(pixel.x())), int(std::lround(pixel.y())));
+}
+
+void PenCanvas::endStroke(int index, QPointF screenPos)
 {
     extendStroke(index, screenPos);
     m_strokes[index].finished = true;

@@ -21,6 +21,8 @@ public:
         Source source = Source::Mouse;
         int id = 0;           // touch point id; 0 for the mouse
         QList<QPoint> points; // screen coordinates, first = press, last = release
+        QPoint firstPixel;    // the first and the last point in the desktop's device pixels,
+        QPoint lastPixel;     // which differ from screen coordinates on a scaled screen
         bool finished = false;
     };
 
@@ -57,9 +59,10 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    int beginStroke(Source source, int id, QPoint screenPos);
-    void extendStroke(int index, QPoint screenPos);
-    void endStroke(int index, QPoint screenPos);
+    int beginStroke(Source source, int id, QPointF screenPos);
+    void extendStroke(int index, QPointF screenPos);
+    void endStroke(int index, QPointF screenPos);
+    QPoint devicePixel(QPointF screenPos) const;
     void touchEvent(QTouchEvent* e);
     void drawSegment(const Stroke& s, QPoint from, QPoint to);
     QString statusLine() const;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -65,14 +66,15 @@ public:
     virtual void setTarget(const ScreenTarget&) {}
 };
 
-// Absolute pointers on both platforms address a screen as 0..65535 on each axis: a pixel
-// offset inside a screen of `extent` pixels is offset x 65535 / extent, in unsigned 32-bit
-// arithmetic, truncated. An extent of 0 gives 0.
+// Absolute pointers on both platforms address an area as 0..65535 on each axis, and the
+// system takes a value back to the pixel value x extent / 65536, truncated. A pixel offset
+// inside an area of `extent` pixels is therefore sent as the smallest value that comes back
+// as that very pixel: offset x 65536 / extent, rounded up (offset x 65535 / extent,
+// truncated, lands one pixel up and left of most pixels). An extent of 0 gives 0.
 inline std::int32_t normaliseAbsolute(std::int32_t offset, std::int32_t extent)
 {
-    if (extent <= 0)
+    if (extent <= 0 || offset <= 0)
         return 0;
-    // Offsets lie inside the screen, which keeps the product below 2^32 for every screen up
-    // to 65535 pixels.
-    return std::int32_t(std::uint32_t(offset) * 65535u / std::uint32_t(extent));
+    const std::int64_t value = (std::int64_t(offset) * 65536 + extent - 1) / extent;
+    return std::int32_t(std::min<std::int64_t>(value, 65535));
 }

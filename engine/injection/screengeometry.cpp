@@ -34,7 +34,7 @@ QList<ScreenInfo> desktopScreens()
         return screens;
     const QScreen* primary = QGuiApplication::primaryScreen();
     for (const QScreen* screen : QGuiApplication::screens()) {
-        const ScreenInfo info{screen->name(), screenPixels(screen), screen == primary};
+        const ScreenInfo info{screenName(screen), screenPixels(screen), screen == primary};
         if (info.primary)
             screens.prepend(info);
         else

@@ -17,6 +17,11 @@ class QScreen;
 // per platform.
 QRect screenPixels(const QScreen* screen);
 
+// The name a screen is chosen by: QScreen::name() (the output's, HDMI-1), but on Windows
+// the monitor's device name (\\.\DISPLAY2), since Qt names a screen there after its
+// monitor's model, the same for two monitors of one kind. Defined once per platform.
+QString screenName(const QScreen* screen);
+
 // One screen as the choice of target sees it.
 struct ScreenInfo {
     QString name;

@@ -4,6 +4,11 @@
 
 #include <cmath>
 
+QString screenName(const QScreen* screen)
+{
+    return screen ? screen->name() : QString();
+}
+
 QRect screenPixels(const QScreen* screen)
 {
     if (!screen)

@@ -21,6 +21,7 @@ struct MonitorSearch {
     POINT corner;
     RECT byName;
     RECT byCorner;
+    std::wstring deviceByCorner;
     bool foundByName = false;
     bool foundByCorner = false;
 };
@@ -39,12 +40,37 @@ BOOL CALLBACK visitMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data)
     }
     if (info.rcMonitor.left == search->corner.x && info.rcMonitor.top == search->corner.y) {
         search->byCorner = info.rcMonitor;
+        search->deviceByCorner = info.szDevice;
         search->foundByCorner = true;
     }
     return TRUE;
 }
 
+// The screen's monitor: its rectangle and its device's name, false when none is found.
+bool findMonitor(const QScreen* screen, RECT* rect, QString* device)
+{
+    const QRect logical = screen->geometry();
+    MonitorSearch search{screen->name().toStdWString(), {logical.left(), logical.top()}, {}, {}};
+    EnumDisplayMonitors(nullptr, nullptr, visitMonitor, reinterpret_cast<LPARAM>(&search));
+    if (!search.foundByName && !search.foundByCorner)
+        return false;
+    *rect = search.foundByName ? search.byName : search.byCorner;
+    *device = search.foundByName ? screen->name() : QString::fromStdWString(search.deviceByCorner);
+    return true;
+}
+
 } // namespace
+
+QString screenName(const QScreen* screen)
+{
+    // The device's name (\\.\DISPLAY2) tells monitors apart where Qt's, a friendly name,
+    // may be the same for two of them.
+    RECT rect;
+    QString device;
+    if (screen && findMonitor(screen, &rect, &device))
+        return device;
+    return screen ? screen->name() : QString();
+}
 
 QRect screenPixels(const QScreen* screen)
 {
@@ -53,12 +79,10 @@ QRect screenPixels(const QScreen* screen)
     // The process is per-monitor DPI aware (its manifest says so), so monitors are in
     // physical pixels, the ones SendInput and InjectTouchInput address.
     const QRect logical = screen->geometry();
-    MonitorSearch search{screen->name().toStdWString(), {logical.left(), logical.top()}, {}, {}};
-    EnumDisplayMonitors(nullptr, nullptr, visitMonitor, reinterpret_cast<LPARAM>(&search));
-    if (search.foundByName || search.foundByCorner) {
-        const RECT& r = search.foundByName ? search.byName : search.byCorner;
+    RECT r;
+    QString device;
+    if (findMonitor(screen, &r, &device))
         return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
-    }
     // A screen without a monitor of its own (a change of monitors under way): Qt's scaled
     // size at its unscaled corner, which is right for every monitor but at rounding.
     qCDebug(lcScreen, "no monitor for the screen %s: its size is taken from its scale",

@@ -141,9 +141,9 @@ private slots:
         QVERIFY(mouse.startInjecting());
 
         pen(mouse, 1, 1, 640, 400); // the centre of the target screen
-        QCOMPARE(reader.take(2), QStringList({"x=32767 y=32767 syn", "left=1 syn"}));
+        QCOMPARE(reader.take(2), QStringList({"x=32768 y=32768 syn", "left=1 syn"}));
         pen(mouse, 1, 2, 1279, 799); // its last pixel
-        QCOMPARE(reader.take(1), QStringList{"x=65483 y=65453 syn"});
+        QCOMPARE(reader.take(1), QStringList{"x=65485 y=65455 syn"});
         pen(mouse, 1, 0, 1279, 799);
         QCOMPARE(reader.take(1), QStringList{"left=0 syn"});
         pen(mouse, 2, 1, 0, 0);

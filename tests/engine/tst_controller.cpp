@@ -59,7 +59,7 @@ private slots:
         });
         rig.sendPens(stroke());
         QTRY_COMPARE(rig.devices->log->mouseInputs.size(), 3); // move, down, up
-        QCOMPARE(rig.devices->log->mouseInputs[0].mi.dx, 32767);
+        QCOMPARE(rig.devices->log->mouseInputs[0].mi.dx, 32768); // lands on pixel 640 of 1280
     }
 
     // The stored settings are what a person or an admin wrote: usable ones connect at start,

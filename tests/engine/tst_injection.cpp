@@ -45,11 +45,11 @@ QString describe(const PointerTouchInfo& r)
     return text;
 }
 
-// The smallest pixel offset whose normalised value is `normalised`, so that a move is shown
-// at the pixel it was sent for.
+// The pixel that the system makes of a normalised value, so that a move is shown where it
+// lands.
 int pixelOf(qint32 normalised, int extent)
 {
-    return int((qint64(normalised) * extent + 65534) / 65535);
+    return int(qint64(normalised) * extent / 65536);
 }
 
 // Touch frames ("1 hover 500,300, 3 drag 300,30") and mouse records ("move 500,300",

@@ -22,11 +22,12 @@ side=${6:-right} screens="1280x800 1280x800" log_pixels=144 primary=0 want=(1440
 program=$1
 canvas_exe=$3
 dll_dirs=$4
-target=Display2 # Qt's name for Wine's second monitor
+target=Display2 # Qt's name for Wine's second monitor, where the canvas goes
+device='\\.\DISPLAY2' # its device's name, by which the program chooses it
 
 adapter="ethernet_$(cat /sys/class/net/pc0/ifindex)"
 for value in "Type REG_DWORD 0" "IpAddress REG_SZ 10.77.0.2" "Port REG_DWORD 7142" \
-    "PenMode REG_DWORD 1" "Adapter REG_SZ $adapter" "Screen REG_SZ $target"; do
+    "PenMode REG_DWORD 1" "Adapter REG_SZ $adapter" "Screen REG_SZ $device"; do
     set -- $value
     "$wine" reg add "$settings" /v "$1" /t "$2" /d "$3" /f >/dev/null 2>&1
 done

@@ -232,14 +232,15 @@ private slots:
                 if (asked.size() < 14 || asked.size() < 14 + *reinterpret_cast<const quint32*>(asked.constData() + 6))
                     return;
                 const quint32 header[2] = {quint32(reply.size()), 0};
-                // In two pieces, the second cutting through the header.
+                // In pieces: the first ends within the payload, or within the header of one
+                // that never comes.
                 const QByteArray whole = "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + reply;
-                peer->write(whole.left(9));
+                peer->write(whole.left(reply.isEmpty() ? 9 : 17));
                 peer->flush();
                 if (reply.isEmpty())
                     peer->disconnectFromServer();
                 else
-                    peer->write(whole.mid(9));
+                    peer->write(whole.mid(17));
             });
         });
         SwayScreenBinding binding(server.fullServerName());

@@ -59,9 +59,9 @@ void KdeScreenBinding::setOutput(bool retry)
         }
         qCDebug(lcScreen, "the touchscreen stays over the whole desktop: KWin: %s",
                 qPrintable(reply.error().message()));
-        emit areaChanged(DeviceArea{m_target.desktop});
         // KWin may not have found the device yet; it says when it has.
         m_waiting = !retry;
+        emit areaChanged(DeviceArea{m_target.desktop});
     });
 }
 

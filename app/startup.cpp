@@ -71,6 +71,18 @@ std::optional<int> answerCommandLine(int argc, char** argv)
     std::fflush(stdout);
     return 0;
 }
+
+// Qt 6.4 stays on xcb under GNOME's Wayland session, where Xwayland names its screens
+// XWAYLAND0…: the Wayland platform gives them the outputs' own names, which the chosen
+// screen and the desktop's binding of the input devices go by. xcb remains the fallback
+// where the Wayland plugin is missing. Only where nobody chose a platform.
+void preferWaylandPlatform()
+{
+    const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                                qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+    if (waylandSession && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+}
 } // namespace
 
 CatalogueLocation catalogueForLocale(const QString& localeName, const QString& applicationDir)
@@ -95,6 +107,7 @@ int runQuillRelay(int argc, char** argv)
     std::unique_ptr<QTranslator> translator;
     std::unique_ptr<InkbridgeTray> tray;
     std::unique_ptr<SessionEndWatcher> sessionEnd;
+    preferWaylandPlatform();
     try {
         app = std::make_unique<QApplication>(argc, argv);
         // Lets Wayland desktops find the menu entry's icon for the dialogs.

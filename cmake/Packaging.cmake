@@ -45,8 +45,10 @@ if(QR_PLATFORM_LINUX)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # The xcb platform plugin comes with libqt6gui6; Wayland sessions want the Wayland one.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+    # The xcb platform plugin comes with libqt6gui6. In a Wayland session the program asks
+    # for the Wayland one first, whose screens bear the outputs' names that the chosen screen
+    # and the binding of the input devices go by; it is not found by the shlibs lookup.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
     file(WRITE ${CMAKE_BINARY_DIR}/packaging/conffiles
          "/etc/xdg/autostart/${QR_APP_ID}.desktop\n")

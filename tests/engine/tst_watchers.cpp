@@ -12,13 +12,13 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include "support/privatebus.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QNetworkInterface>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #endif
 
 namespace {
@@ -89,25 +89,9 @@ private slots:
     void initTestCase()
     {
         // QtDBus reads the system bus's address when the bus is first asked for.
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty() || !m_busDir.isValid())
-            return;
-        QFile config(m_busDir.filePath(QStringLiteral("bus.conf")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("<busconfig><listen>unix:dir=" + m_busDir.path().toUtf8() +
-                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
-                     "<allow receive_sender=\"*\"/></policy></busconfig>");
-        config.close();
-        m_bus.start(daemon, {"--nofork", "--print-address", "--config-file=" + config.fileName()});
-        QVERIFY2(m_bus.waitForReadyRead(WaitMs), m_bus.readAllStandardError().constData());
-        m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_busAddress.toUtf8());
-    }
-    void cleanupTestCase()
-    {
-        m_bus.kill();
-        m_bus.waitForFinished();
+        m_busAddress = m_bus.address();
+        if (!m_busAddress.isEmpty())
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_busAddress.toUtf8());
     }
 
     void addressChanges_data()
@@ -211,8 +195,7 @@ private:
         return nullptr;
     }
 
-    QTemporaryDir m_busDir;
-    QProcess m_bus;
+    PrivateBus m_bus;
     QString m_busAddress;
 #endif
 };

@@ -18,6 +18,8 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/log" 2>&
 deb=$(echo "$work"/out/*.deb) root=$work/root
 dpkg-deb -x "$deb" "$root" && dpkg-deb -e "$deb" "$work/control"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+# Wayland sessions start it on Qt's Wayland platform.
+dpkg-deb -f "$deb" Depends | grep -qE '(^|, )qt6-wayland( |,|$)' || fail "no dependency on qt6-wayland"
 
 # The program answers through the command link; its catalogues lie beside it.
 out=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/quillrelay" --version 2>&1) || true

@@ -50,7 +50,7 @@ BOOL CALLBACK visitMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 bool findMonitor(const QScreen* screen, RECT* rect, QString* device)
 {
     const QRect logical = screen->geometry();
-    MonitorSearch search{screen->name().toStdWString(), {logical.left(), logical.top()}, {}, {}};
+    MonitorSearch search{screen->name().toStdWString(), {logical.left(), logical.top()}, {}, {}, {}};
     EnumDisplayMonitors(nullptr, nullptr, visitMonitor, reinterpret_cast<LPARAM>(&search));
     if (!search.foundByName && !search.foundByCorner)
         return false;

@@ -74,8 +74,8 @@ QByteArray deviceString(Display* display, int deviceId, Atom property)
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
     QByteArray text;
-    if (XIGetProperty(display, deviceId, property, 0, 256, False, XA_STRING, &type, &format,
-                      &items, &after, &data) == Success &&
+    if (XIGetProperty(display, deviceId, property, 0, 256, False, XA_STRING, &type, &format, &items,
+                      &after, &data) == Success &&
         type == XA_STRING && format == 8)
         text = QByteArray(reinterpret_cast<const char*>(data), int(items));
     XFree(data);
@@ -179,7 +179,8 @@ void X11ScreenBinding::readEvents()
         }
         // Keeps the root size that DisplayWidth() and DisplayHeight() give up to date.
         XRRUpdateConfiguration(&event);
-        if (event.type == ConfigureNotify || event.type == m_randrEventBase + RRScreenChangeNotify ||
+        if (event.type == ConfigureNotify ||
+            event.type == m_randrEventBase + RRScreenChangeNotify ||
             event.type == m_randrEventBase + RRNotify)
             changed = true;
     }
@@ -272,7 +273,8 @@ void X11ScreenBinding::apply()
                 qUtf8Printable(m_target.name));
     }
     if (!writeDeviceMatrix(m_display, deviceId, matrix)) {
-        qCDebug(lcScreen, "the matrix of X11 input device %d cannot be set: it covers the whole desktop",
+        qCDebug(lcScreen,
+                "the matrix of X11 input device %d cannot be set: it covers the whole desktop",
                 deviceId);
         area = DeviceArea{m_target.desktop};
     } else {
@@ -323,7 +325,8 @@ std::unique_ptr<ScreenBinding> createX11ScreenBinding()
     if (XQueryExtension(display, "XWAYLAND", &xiOpcode, &xiEvent, &error))
         missing = "an X server of its own (this is Xwayland, where the compositor places devices)";
     else if (!XQueryExtension(display, "XInputExtension", &xiOpcode, &xiEvent, &error) ||
-             XIQueryVersion(display, &xiMajor, &xiMinor) != Success || xiMajor * 100 + xiMinor < 202)
+             XIQueryVersion(display, &xiMajor, &xiMinor) != Success ||
+             xiMajor * 100 + xiMinor < 202)
         missing = "XInput 2.2";
     else if (!XRRQueryExtension(display, &rrEvent, &error) ||
              !XRRQueryVersion(display, &rrMajor, &rrMinor) || rrMajor * 100 + rrMinor < 105)

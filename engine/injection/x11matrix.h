@@ -43,9 +43,9 @@ DeviceArea matrixArea(const QRect& monitor, const Matrix& matrix);
 
 // A RandR monitor as the binding sees it.
 struct Monitor {
-    QString name;          // the monitor's own name
-    QStringList outputs;   // the names of its outputs
-    QRect pixels;          // on the root window
+    QString name;        // the monitor's own name
+    QStringList outputs; // the names of its outputs
+    QRect pixels;        // on the root window
     unsigned rotation = Rotate0;
 };
 

@@ -56,8 +56,13 @@ private slots:
     {
         QStringList screens;
         for (const ScreenInfo& s : desktopScreens())
-            screens << QStringLiteral("%1 %2,%3 %4x%5%6").arg(s.name).arg(s.pixels.x()).arg(s.pixels.y())
-                           .arg(s.pixels.width()).arg(s.pixels.height()).arg(s.primary ? " primary" : "");
+            screens << QStringLiteral("%1 %2,%3 %4x%5%6")
+                           .arg(s.name)
+                           .arg(s.pixels.x())
+                           .arg(s.pixels.y())
+                           .arg(s.pixels.width())
+                           .arg(s.pixels.height())
+                           .arg(s.primary ? " primary" : "");
         QCOMPARE(screens, QStringList({"Right 1280,0 1280x800 primary", "Left 0,0 1280x800"}));
     }
 
@@ -67,9 +72,11 @@ private slots:
         QTest::addColumn<bool>("missing");
         QTest::addColumn<QPoint>("down");
         QTest::addColumn<QPoint>("moved");
-        QTest::newRow("the primary one by default") << "" << false << QPoint(1920, 400) << QPoint(1980, 420);
+        QTest::newRow("the primary one by default")
+            << "" << false << QPoint(1920, 400) << QPoint(1980, 420);
         QTest::newRow("the one named") << "Left" << false << QPoint(640, 400) << QPoint(700, 420);
-        QTest::newRow("the primary one for a name gone") << "DP-9" << true << QPoint(1920, 400) << QPoint(1980, 420);
+        QTest::newRow("the primary one for a name gone")
+            << "DP-9" << true << QPoint(1920, 400) << QPoint(1980, 420);
     }
     void strokeLandsOnTheTargetMonitor()
     {
@@ -97,10 +104,12 @@ private slots:
     {
         const int id = deviceId(m_display, POINTER);
         QVERIFY(id > 0);
-        QVERIFY(writeDeviceMatrix(m_display, id, x11::monitorMatrix(right, desktop.size(), x11::Rotate90)));
+        QVERIFY(writeDeviceMatrix(m_display, id,
+                                  x11::monitorMatrix(right, desktop.size(), x11::Rotate90)));
         QCOMPARE(deviceMatrix(m_display, id), QList<float>({0, -0.5f, 1, 1, 0, 0, 0, 0, 1}));
         // A keyboard has no matrix: nothing is written.
-        QVERIFY(!writeDeviceMatrix(m_display, deviceId(m_display, "Virtual core XTEST keyboard"), x11::IDENTITY));
+        QVERIFY(!writeDeviceMatrix(m_display, deviceId(m_display, "Virtual core XTEST keyboard"),
+                                   x11::IDENTITY));
         QVERIFY(writeDeviceMatrix(m_display, id, x11::IDENTITY));
     }
 
@@ -111,7 +120,9 @@ private slots:
         const int id = deviceId(m_display, POINTER);
         const QByteArray node = "/dev/input/event99";
         XIChangeProperty(m_display, id, XInternAtom(m_display, "Device Node", False), XA_STRING, 8,
-                         PropModeReplace, reinterpret_cast<unsigned char*>(const_cast<char*>(node.constData())), int(node.size()));
+                         PropModeReplace,
+                         reinterpret_cast<unsigned char*>(const_cast<char*>(node.constData())),
+                         int(node.size()));
         XSync(m_display, False);
         std::unique_ptr<ScreenBinding> binding = createX11ScreenBinding();
         QVERIFY(binding);
@@ -132,7 +143,8 @@ private slots:
 
         // A device that never shows: after a while it covers the desktop.
         areas.clear();
-        binding->bind({"/dev/input/event98", POINTER, 0, 0, false}, ScreenTarget("Left", left, desktop));
+        binding->bind({"/dev/input/event98", POINTER, 0, 0, false},
+                      ScreenTarget("Left", left, desktop));
         QVERIFY(areas.isEmpty());
         QVERIFY(areas.wait(10000));
         QCOMPARE(areas.takeFirst().at(0).value<DeviceArea>(), DeviceArea{desktop});

@@ -22,10 +22,12 @@ private slots:
         QTest::addColumn<QSize>("root");
         QTest::addColumn<unsigned>("rotation");
         QTest::addColumn<QList<float>>("rows"); // the first two rows; the third is 0 0 1
-        QTest::addColumn<QString>("area");     // "swap", "rx", "ry" as they hold
-        const auto row = [](const char* name, unsigned rotation, QList<float> rows, const char* area) {
+        QTest::addColumn<QString>("area");      // "swap", "rx", "ry" as they hold
+        const auto row = [](const char* name, unsigned rotation, QList<float> rows,
+                            const char* area) {
             QTest::newRow(name) << offsetMonitor << offsetRoot << rotation << rows << QString(area);
         };
+        // clang-format off
         const float x = 0.6666667f, y = 0.36f, w = 0.33333334f, h = 0.64f;
         row("offset, upright", Rotate0, {w, 0, x, 0, h, y}, "");
         row("offset, 180 mirrored both ways", Rotate180 | ReflectX | ReflectY, {w, 0, x, 0, h, y}, "");
@@ -51,6 +53,7 @@ private slots:
                                                  << unsigned(Rotate0) << QList<float>{1, 0, 0, 0, 0.5f, 0.5f} << "";
         QTest::newRow("stacked, upper, 270") << QRect(0, 0, 1920, 1080) << QSize(1920, 2160)
                                              << unsigned(Rotate270) << QList<float>{0, 1, 0, -0.5f, 0, 0.5f} << "swap ry";
+        // clang-format on
     }
     void matrix()
     {
@@ -65,7 +68,8 @@ private slots:
         const DeviceArea bound = matrixArea(monitor, m);
         QCOMPARE(bound.pixels, monitor);
         QStringList flags;
-        for (const auto& [on, name] : {std::pair{bound.swapAxes, "swap"}, {bound.reverseX, "rx"}, {bound.reverseY, "ry"}})
+        for (const auto& [on, name] :
+             {std::pair{bound.swapAxes, "swap"}, {bound.reverseX, "rx"}, {bound.reverseY, "ry"}})
             if (on)
                 flags << name;
         QCOMPARE(flags.join(' '), area);
@@ -75,11 +79,16 @@ private slots:
                                    monitor.bottomLeft(), monitor.topLeft() + QPoint(100, 37)}) {
             QSize extent;
             const QPoint offset = bound.deviceOffset(pixel, &extent);
-            const double u = (offset.x() + 0.5) / extent.width(), v = (offset.y() + 0.5) / extent.height();
+            const double u = (offset.x() + 0.5) / extent.width(),
+                         v = (offset.y() + 0.5) / extent.height();
             const double px = (m[0] * u + m[1] * v + m[2]) * root.width();
             const double py = (m[3] * u + m[4] * v + m[5]) * root.height();
             QVERIFY2(qAbs(px - (pixel.x() + 0.5)) < 0.01 && qAbs(py - (pixel.y() + 0.5)) < 0.01,
-                     qPrintable(QStringLiteral("%1,%2 lands at %3,%4").arg(pixel.x()).arg(pixel.y()).arg(px).arg(py)));
+                     qPrintable(QStringLiteral("%1,%2 lands at %3,%4")
+                                    .arg(pixel.x())
+                                    .arg(pixel.y())
+                                    .arg(px)
+                                    .arg(py)));
         }
     }
 
@@ -101,8 +110,9 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QRect, pixels);
         QFETCH(int, found);
-        const QList<Monitor> monitors{{"Left", {"HDMI-1"}, {0, 0, 1280, 800}, Rotate0},
-                                      {"Right", {"DP-1", "HDMI-2"}, {1280, 0, 1280, 800}, Rotate90}};
+        const QList<Monitor> monitors{
+            {"Left", {"HDMI-1"}, {0, 0, 1280, 800}, Rotate0},
+            {"Right", {"DP-1", "HDMI-2"}, {1280, 0, 1280, 800}, Rotate90}};
         QCOMPARE(x11::findMonitor(monitors, ScreenTarget(name, pixels, {})), found);
     }
 };

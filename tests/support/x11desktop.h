@@ -15,7 +15,8 @@ namespace x11test {
 
 // Makes (or remakes) the RandR monitor `name` at `pixels`, showing the server's first
 // output with a picture when `withOutput`. It lasts as long as `display`'s connection.
-inline void setMonitor(Display* display, const char* name, const QRect& pixels, bool primary, bool withOutput)
+inline void setMonitor(Display* display, const char* name, const QRect& pixels, bool primary,
+                       bool withOutput)
 {
     const Window root = DefaultRootWindow(display);
     int count = 0;
@@ -71,7 +72,8 @@ inline QList<float> deviceMatrix(Display* display, int id)
     unsigned char* data = nullptr;
     QList<float> matrix;
     if (XIGetProperty(display, id, property, 0, 9, False, floatType, &type, &format, &items, &after,
-                      &data) == Success && type == floatType && format == 32 && items == 9)
+                      &data) == Success &&
+        type == floatType && format == 32 && items == 9)
         matrix = QList<float>(reinterpret_cast<float*>(data), reinterpret_cast<float*>(data) + 9);
     XFree(data);
     return matrix;

@@ -141,6 +141,11 @@ private slots:
         setMonitor(m_display, "Left", left, false, true);
         QTRY_COMPARE_WITH_TIMEOUT(lastArea(areas), DeviceArea{left}, 10000);
 
+        // A screen no monitor is: the device leaves the last one for the whole desktop.
+        binding->bind(device, ScreenTarget("Gone", QRect(5, 5, 10, 10), desktop));
+        QCOMPARE(lastArea(areas), DeviceArea{desktop});
+        QCOMPARE(deviceMatrix(m_display, id), QList<float>({1, 0, 0, 0, 1, 0, 0, 0, 1}));
+
         // A device that never shows: after a while it covers the desktop.
         areas.clear();
         binding->bind({"/dev/input/event98", POINTER, 0, 0, false},

@@ -34,6 +34,9 @@ elseif(UNIX AND NOT APPLE)
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(LIBEVDEV IMPORTED_TARGET libevdev)
     pkg_check_modules(XTST IMPORTED_TARGET xtst x11)
+    # Binding the input devices to a monitor of an X server: XInput 2 and RandR.
+    pkg_check_modules(XI IMPORTED_TARGET xi)
+    pkg_check_modules(XRANDR IMPORTED_TARGET xrandr)
     # Shift-JIS projector names; Windows converts them with its own code page 932.
     find_package(Qt6 REQUIRED COMPONENTS Core5Compat)
     # Wakes from sleep, told by logind on the system bus.

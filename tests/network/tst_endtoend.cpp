@@ -3,6 +3,7 @@
 // 10.77.0.1 on "pc0", the projectors 10.77.0.2 and up).
 #include "engine/inkbridge.h"
 #include "engine/search/pjsearchudp.h"
+#include "support/manualclock.h"
 #include "support/netnsprojector.h"
 #include "support/recordinginjection.h"
 #include "ui/addressinput.h"
@@ -86,6 +87,10 @@ private slots:
         Inkbridge::Services services = Inkbridge::platformServices();
         services.injection = devices;
         services.store = SettingsStore(QSettings::IniFormat);
+        // A clock that stands still: on a loaded machine a pause between two of the
+        // stroke's datagrams must not count as a lost up. The pens aim at the test's screen.
+        services.clock = std::make_shared<ManualClock>();
+        services.screens = nullptr;
         Inkbridge controller(std::move(services)); // the pens on a thread of their own
         controller.penPath().call([](PenPath& path) { path.dispatch.setTarget(QRect(0, 0, 1280, 800)); });
         // The devices are used on the pen thread: their log is read there too.

@@ -168,22 +168,32 @@ private slots:
         QCOMPARE(rig.script->commands.size(), 1);
     }
 
-    void exitSavesSwitchesOffAndQuitsFiveSecondsLater()
+    // Exit saves, switches the pen function off and quits five seconds later; a log-out,
+    // shutdown or SIGTERM does the same but is over as soon as the projector answered.
+    void quits_data()
     {
+        QTest::addColumn<bool>("sessionEnd");
+        QTest::newRow("exit") << false;
+        QTest::newRow("session end") << true;
+    }
+    void quits()
+    {
+        QFETCH(bool, sessionEnd);
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
         controller.setPenMode(PenMode::Mouse);
+        rig.script->durationMs = 200;
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
         rig.store({});
         QElapsedTimer clock;
         clock.start();
-        controller.exitProgram();
+        sessionEnd ? controller.endSession() : controller.exitProgram();
         controller.exitProgram(); // once is enough
         QCOMPARE(rig.stored(), controller.settings());
         QCOMPARE(rig.stored().penMode, PenMode::Mouse);
         QVERIFY(quit.wait(15000));
-        QVERIFY(clock.elapsed() >= 4990);
+        QVERIFY(sessionEnd ? clock.elapsed() < 4000 : clock.elapsed() >= 4990);
         QCOMPARE(quit.size(), 1);
         QCOMPARE(rig.script->commands.size(), 2);
         QCOMPARE(rig.script->commands[1].cmdid, PenCommand::Off);
@@ -202,22 +212,6 @@ private slots:
         QVERIFY(quit.wait(5000));
         QTRY_COMPARE(rig.messages().last(), int(Inkbridge::MsgConnectFailed));
         QCOMPARE(rig.script->commands.size(), 1); // no pen-off behind a command given up
-    }
-
-    // Log-out, shutdown or SIGTERM: as Exit, but over as soon as the projector answered.
-    void sessionEndQuitsOnceThePenOffIsAnswered()
-    {
-        ControllerRig rig;
-        Inkbridge& controller = rig.makeConnected();
-        QVERIFY(controller.isConnected());
-        rig.script->durationMs = 200;
-        QSignalSpy quit(&controller, &Inkbridge::quitRequested);
-        QElapsedTimer clock;
-        clock.start();
-        controller.endSession();
-        QVERIFY(quit.wait(4000));
-        QVERIFY(clock.elapsed() < 4000);
-        QCOMPARE(rig.script->commands.last().cmdid, PenCommand::Off);
     }
 
     // The projector is not up yet at start: the first failure is told, then pen-on is
@@ -307,42 +301,38 @@ private slots:
     // back, or the computer wakes up): pen-on again, quietly, with the address it has now.
     void sendsPenOnAgain_data()
     {
-        QTest::addColumn<QString>("change");
+        // The interface's address from step to step; "down": it is down; "other": another
+        // interface comes; "resume": the computer wakes up.
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("address"); // empty: no pen-on follows
-        QTest::newRow("address replaced") << "replace" << "127.0.0.7";
-        QTest::newRow("interface down and up") << "down-up" << "127.0.0.2";
-        QTest::newRow("resumed") << "resume" << "127.0.0.2";
-        QTest::newRow("another interface changed") << "other" << "";
-        QTest::newRow("interface down") << "down" << "";
+        QTest::newRow("address replaced") << QStringList{"127.0.0.7"} << "127.0.0.7";
+        QTest::newRow("interface down and up") << QStringList{"down", "127.0.0.2"} << "127.0.0.2";
+        QTest::newRow("resumed") << QStringList{"resume"} << "127.0.0.2";
+        QTest::newRow("another interface changed") << QStringList{"other"} << "";
+        QTest::newRow("interface down") << QStringList{"down"} << "";
     }
     void sendsPenOnAgain()
     {
-        QFETCH(QString, change);
+        QFETCH(QStringList, steps);
         QFETCH(QString, address);
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
         QSignalSpy connectedChanges(&controller, &Inkbridge::connectedChanged);
-        const auto tell = [&](const NicSource& nic) {
-            rig.nics = {nic};
-            emit rig.addresses->changed();
+        for (const QString& step : steps) {
+            if (step == "resume") {
+                emit rig.resume->resumed();
+            } else {
+                if (step == "other")
+                    rig.nics << NicSource{true, "Other", "qr1", {}};
+                else
+                    rig.nics = {loopbackInterface(step == "down" ? "127.0.0.2" : step)};
+                rig.nics[0].running = step != "down";
+                emit rig.addresses->changed();
+            }
             QTest::qWait(100);
-        };
-        NicSource down = loopbackInterface();
-        down.running = false;
-        if (change == "replace") {
-            tell(loopbackInterface("127.0.0.7"));
-        } else if (change.startsWith("down")) {
-            tell(down);
-            if (change == "down-up")
-                tell(loopbackInterface());
-        } else if (change == "resume") {
-            emit rig.resume->resumed();
-        } else {
-            rig.nics << NicSource{true, "Other", "qr1", {}};
-            emit rig.addresses->changed();
         }
-        QTest::qWait(200);
+        QTest::qWait(100);
         if (address.isEmpty()) {
             QCOMPARE(rig.script->commands.size(), 1);
             return;

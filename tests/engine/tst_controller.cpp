@@ -12,14 +12,6 @@
 namespace {
 using Messages = QList<int>;
 
-Messages messages(const QSignalSpy& spy)
-{
-    Messages out;
-    for (const QList<QVariant>& call : spy)
-        out << call.at(0).toInt();
-    return out;
-}
-
 bool listens(Inkbridge& controller)
 {
     return controller.penPath().call([](PenPath& path) { return path.receiver.isListening(); });
@@ -37,14 +29,11 @@ private slots:
     void connectsAtStartAndRelaysThePen()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
-        controller.run();
+        Inkbridge& controller = rig.start();
         QCOMPARE(rig.devices->log->devicesMade, 0); // nothing reaches the system before pen-on
         QTRY_VERIFY(controller.isConnected());
         QCOMPARE(rig.devices->log->devices, 1);
-        QCOMPARE(messages(shown), Messages({Inkbridge::MsgVerifying, Inkbridge::MsgConnected}));
+        QCOMPARE(rig.messages(), Messages({Inkbridge::MsgVerifying, Inkbridge::MsgConnected}));
         // The projector is told this computer's address on the chosen interface, and the
         // port the pens are received on.
         QCOMPARE(rig.script->commands.size(), 1);
@@ -91,10 +80,8 @@ private slots:
         settings.ipAddress = ipAddress;
         settings.adapter = adapter;
         rig.store(settings);
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay")
-            .setValue("Settings/Port", port);
+        rig.storeRaw("Settings/Port", port);
         Inkbridge& controller = rig.make();
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
         QSignalSpy dialog(&controller, &Inkbridge::execCommSetting);
         controller.run();
         if (usable) {
@@ -103,10 +90,10 @@ private slots:
             QCOMPARE(dialog.size(), 0);
             return;
         }
-        QCOMPARE(messages(shown), Messages{Inkbridge::MsgConnectFailed});
+        QCOMPARE(rig.messages(), Messages{Inkbridge::MsgConnectFailed});
         QCOMPARE(dialog.size(), 1);
         controller.connectProjector(); // still unusable: said again, nothing sent
-        QCOMPARE(messages(shown).size(), 2);
+        QCOMPARE(rig.shown->size(), 2);
         QTest::qWait(50);
         QVERIFY(rig.script->commands.isEmpty());
     }
@@ -137,14 +124,13 @@ private slots:
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
         rig.script->results = {result};
         if (PenCommand(command) == PenCommand::On)
             controller.connectProjector();
         else
             controller.disconnectProjector();
         QTRY_COMPARE(controller.state(), Inkbridge::State::Idle);
-        QCOMPARE(messages(shown), Messages({Inkbridge::MsgVerifying, message}));
+        QCOMPARE(rig.messages(), Messages({Inkbridge::MsgVerifying, message}));
         QVERIFY(!controller.isConnected());
         // A failed pen-on keeps the earlier socket: the pen keeps working.
         QCOMPARE(listens(controller), listening || PenCommand(command) == PenCommand::On);
@@ -155,11 +141,8 @@ private slots:
         ControllerRig rig;
         QUdpSocket other;
         QVERIFY(other.bind(QHostAddress::Any, rig.penPort));
-        rig.store(ControllerRig::usableTarget());
-        Inkbridge& controller = rig.make();
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
-        controller.run();
-        QTRY_COMPARE(messages(shown), Messages({Inkbridge::MsgVerifying, Inkbridge::MsgPenPortTaken}));
+        Inkbridge& controller = rig.start();
+        QTRY_COMPARE(rig.messages(), Messages({Inkbridge::MsgVerifying, Inkbridge::MsgPenPortTaken}));
         QVERIFY(!controller.isConnected());
     }
 
@@ -185,22 +168,32 @@ private slots:
         QCOMPARE(rig.script->commands.size(), 1);
     }
 
-    void exitSavesSwitchesOffAndQuitsFiveSecondsLater()
+    // Exit saves, switches the pen function off and quits five seconds later; a log-out,
+    // shutdown or SIGTERM does the same but is over as soon as the projector answered.
+    void quits_data()
     {
+        QTest::addColumn<bool>("sessionEnd");
+        QTest::newRow("exit") << false;
+        QTest::newRow("session end") << true;
+    }
+    void quits()
+    {
+        QFETCH(bool, sessionEnd);
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
         controller.setPenMode(PenMode::Mouse);
+        rig.script->durationMs = 200;
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay").clear();
+        rig.store({});
         QElapsedTimer clock;
         clock.start();
-        controller.exitProgram();
+        sessionEnd ? controller.endSession() : controller.exitProgram();
         controller.exitProgram(); // once is enough
         QCOMPARE(rig.stored(), controller.settings());
         QCOMPARE(rig.stored().penMode, PenMode::Mouse);
         QVERIFY(quit.wait(15000));
-        QVERIFY(clock.elapsed() >= 4990);
+        QVERIFY(sessionEnd ? clock.elapsed() < 4000 : clock.elapsed() >= 4990);
         QCOMPARE(quit.size(), 1);
         QCOMPARE(rig.script->commands.size(), 2);
         QCOMPARE(rig.script->commands[1].cmdid, PenCommand::Off);
@@ -211,33 +204,14 @@ private slots:
     void exitDuringACommandGivesItUp()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
         rig.script->durationMs = 60000;
-        Inkbridge& controller = rig.make(200);
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        Inkbridge& controller = rig.start(200);
         QSignalSpy quit(&controller, &Inkbridge::quitRequested);
-        controller.run();
         // The command waits in a nested event loop: Exit comes from inside it, as a click would.
         QTimer::singleShot(100, &controller, &Inkbridge::exitProgram);
         QVERIFY(quit.wait(5000));
-        QTRY_COMPARE(messages(shown).last(), int(Inkbridge::MsgConnectFailed));
+        QTRY_COMPARE(rig.messages().last(), int(Inkbridge::MsgConnectFailed));
         QCOMPARE(rig.script->commands.size(), 1); // no pen-off behind a command given up
-    }
-
-    // Log-out, shutdown or SIGTERM: as Exit, but over as soon as the projector answered.
-    void sessionEndQuitsOnceThePenOffIsAnswered()
-    {
-        ControllerRig rig;
-        Inkbridge& controller = rig.makeConnected();
-        QVERIFY(controller.isConnected());
-        rig.script->durationMs = 200;
-        QSignalSpy quit(&controller, &Inkbridge::quitRequested);
-        QElapsedTimer clock;
-        clock.start();
-        controller.endSession();
-        QVERIFY(quit.wait(4000));
-        QVERIFY(clock.elapsed() < 4000);
-        QCOMPARE(rig.script->commands.last().cmdid, PenCommand::Off);
     }
 
     // The projector is not up yet at start: the first failure is told, then pen-on is
@@ -262,13 +236,10 @@ private slots:
         QFETCH(QList<CommandResult>, results);
         QFETCH(Messages, shown);
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
         rig.script->results = results;
-        Inkbridge& controller = rig.make();
-        QSignalSpy messages_(&controller, &Inkbridge::messageShown);
-        controller.run();
+        Inkbridge& controller = rig.start();
         QTRY_COMPARE(rig.script->commands.size(), results.size());
-        QTRY_COMPARE(messages(messages_), shown);
+        QTRY_COMPARE(rig.messages(), shown);
         QCOMPARE(controller.isConnected(), results.last() == CommandResult::Ok);
         QCOMPARE(controller.state(), Inkbridge::State::Idle);
         QTest::qWait(600); // longer than any pause: nothing more is tried
@@ -299,17 +270,15 @@ private slots:
         QFETCH(int, tryMs);
         QFETCH(int, lastCommand);
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
         rig.script->results = QList<CommandResult>(20, CommandResult::ConnectFailed);
-        Inkbridge& controller = rig.make(60000);
-        controller.run();
+        Inkbridge& controller = rig.start(60000);
         QTRY_COMPARE(controller.state(), Inkbridge::State::Waiting);
         rig.script->durationMs = tryMs;
         if (tryMs)
             QTRY_COMPARE(controller.state(), Inkbridge::State::Retrying);
         QVERIFY(controller.isWaitingForProjector());
         const qsizetype before = rig.script->commands.size();
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
+        rig.shown->clear();
         rig.script->durationMs = 0;
         if (choice == "connect")
             controller.connectProjector();
@@ -324,7 +293,7 @@ private slots:
         QCOMPARE(rig.script->commands.size(), before + (lastCommand < 0 ? 0 : 1));
         if (lastCommand >= 0) {
             QCOMPARE(int(rig.script->commands.last().cmdid), lastCommand);
-            QCOMPARE(messages(shown).first(), int(Inkbridge::MsgVerifying));
+            QCOMPARE(rig.messages().first(), int(Inkbridge::MsgVerifying));
         }
     }
 
@@ -332,43 +301,38 @@ private slots:
     // back, or the computer wakes up): pen-on again, quietly, with the address it has now.
     void sendsPenOnAgain_data()
     {
-        QTest::addColumn<QString>("change");
+        // The interface's address from step to step; "down": it is down; "other": another
+        // interface comes; "resume": the computer wakes up.
+        QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("address"); // empty: no pen-on follows
-        QTest::newRow("address replaced") << "replace" << "127.0.0.7";
-        QTest::newRow("interface down and up") << "down-up" << "127.0.0.2";
-        QTest::newRow("resumed") << "resume" << "127.0.0.2";
-        QTest::newRow("another interface changed") << "other" << "";
-        QTest::newRow("interface down") << "down" << "";
+        QTest::newRow("address replaced") << QStringList{"127.0.0.7"} << "127.0.0.7";
+        QTest::newRow("interface down and up") << QStringList{"down", "127.0.0.2"} << "127.0.0.2";
+        QTest::newRow("resumed") << QStringList{"resume"} << "127.0.0.2";
+        QTest::newRow("another interface changed") << QStringList{"other"} << "";
+        QTest::newRow("interface down") << QStringList{"down"} << "";
     }
     void sendsPenOnAgain()
     {
-        QFETCH(QString, change);
+        QFETCH(QStringList, steps);
         QFETCH(QString, address);
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
         QSignalSpy connectedChanges(&controller, &Inkbridge::connectedChanged);
-        const auto tell = [&](const NicSource& nic) {
-            rig.nics = {nic};
-            emit rig.addresses->changed();
+        for (const QString& step : steps) {
+            if (step == "resume") {
+                emit rig.resume->resumed();
+            } else {
+                if (step == "other")
+                    rig.nics << NicSource{true, "Other", "qr1", {}};
+                else
+                    rig.nics = {loopbackInterface(step == "down" ? "127.0.0.2" : step)};
+                rig.nics[0].running = step != "down";
+                emit rig.addresses->changed();
+            }
             QTest::qWait(100);
-        };
-        NicSource down = loopbackInterface();
-        down.running = false;
-        if (change == "replace") {
-            tell(loopbackInterface("127.0.0.7"));
-        } else if (change.startsWith("down")) {
-            tell(down);
-            if (change == "down-up")
-                tell(loopbackInterface());
-        } else if (change == "resume") {
-            emit rig.resume->resumed();
-        } else {
-            rig.nics << NicSource{true, "Other", "qr1", {}};
-            emit rig.addresses->changed();
         }
-        QTest::qWait(200);
+        QTest::qWait(100);
         if (address.isEmpty()) {
             QCOMPARE(rig.script->commands.size(), 1);
             return;
@@ -377,7 +341,7 @@ private slots:
         QCOMPARE(QHostAddress(rig.script->commands[1].localAddress).toString(), address);
         QCOMPARE(controller.state(), Inkbridge::State::Idle);
         QVERIFY(controller.isConnected());
-        QCOMPARE(shown.size() + connectedChanges.size(), 0); // nothing to see
+        QCOMPARE(rig.shown->size() + connectedChanges.size(), 0); // nothing to see
         rig.sendPens(stroke());
         QTRY_COMPARE(rig.devices->log->touchFrames.isEmpty() && rig.devices->log->mouseInputs.isEmpty(), false);
     }
@@ -388,10 +352,9 @@ private slots:
         ControllerRig rig;
         Inkbridge& controller = rig.makeConnected();
         QVERIFY(controller.isConnected());
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
         rig.script->results = {CommandResult::NoReply, CommandResult::ConnectFailed, CommandResult::Ok};
         emit rig.resume->resumed();
-        QTRY_COMPARE(messages(shown), Messages({Inkbridge::MsgNoResponse, Inkbridge::MsgConnected}));
+        QTRY_COMPARE(rig.messages(), Messages({Inkbridge::MsgNoResponse, Inkbridge::MsgConnected}));
         QCOMPARE(rig.script->commands.size(), 4);
         QVERIFY(controller.isConnected());
     }
@@ -400,11 +363,9 @@ private slots:
     void resumeEndsThePause()
     {
         ControllerRig rig;
-        rig.store(ControllerRig::usableTarget());
         rig.retryDelaysMs = {100, 60000};
         rig.script->results = {CommandResult::ConnectFailed, CommandResult::ConnectFailed};
-        Inkbridge& controller = rig.make();
-        controller.run();
+        Inkbridge& controller = rig.start();
         QTRY_COMPARE(rig.script->commands.size(), 2);
         QTRY_COMPARE(controller.state(), Inkbridge::State::Waiting);
         emit rig.resume->resumed();
@@ -428,7 +389,6 @@ private slots:
         ControllerRig rig;
         rig.screens = {{"A", QRect(0, 0, 1280, 800), true}, {"B", QRect(-1280, 0, 1280, 800), false}};
         Inkbridge& controller = rig.makeConnected();
-        QSignalSpy shown(&controller, &Inkbridge::messageShown);
         const auto touches = [&] {
             QStringList seen;
             for (const auto& frame : std::as_const(rig.devices->log->touchFrames))
@@ -447,7 +407,7 @@ private slots:
         rig.sendPens(encodePenStatusRecord({1, 2, 640, 400}));
         QTRY_COMPARE(touches().size(), 6);
         QCOMPARE(touches().mid(4, 1), QStringList({"640,400 20002"}));
-        QCOMPARE(messages(shown), Messages{Inkbridge::MsgScreenMissing});
+        QCOMPARE(rig.messages(), Messages{Inkbridge::MsgScreenMissing});
 
         controller.changeTarget(ControllerRig::usableTarget()); // the dialog leaves it alone
         QTRY_VERIFY(controller.isConnected());
@@ -462,8 +422,7 @@ private slots:
         QFETCH(PenMode, mode);
         ControllerRig rig;
         rig.store(ControllerRig::usableTarget());
-        QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay")
-            .setValue("Settings/PenMode", stored);
+        rig.storeRaw("Settings/PenMode", stored);
         rig.devices->log->touchAvailable = touchAvailable;
         Inkbridge& controller = rig.make();
         controller.run();

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -78,11 +79,14 @@ inline quint16 freeUdpPort()
 }
 
 // The controller with the stand-ins above; the settings of one test live in its own folder.
+// On the network (the namespace pair's tests), it has the real command link, interface list
+// and address watch instead.
 struct ControllerRig {
-    ControllerRig()
+    explicit ControllerRig(bool network = false) : onNetwork(network)
     {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path());
-        NicList::setSystemSource([this] { return nics; });
+        if (!onNetwork)
+            NicList::setSystemSource([this] { return nics; });
     }
     ~ControllerRig() { NicList::setSystemSource(nullptr); }
 
@@ -96,36 +100,60 @@ struct ControllerRig {
     }
     void store(const ConnectionSettings& settings) { SettingsStore(QSettings::IniFormat).save(settings); }
     ConnectionSettings stored() const { return SettingsStore(QSettings::IniFormat).load(); }
+    // Writes one value into the settings file as a person or an admin would.
+    void storeRaw(const QString& key, const QVariant& value)
+    {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, "Lumoravista", "Quill Relay").setValue(key, value);
+    }
 
     Inkbridge& make(int quitDelayMs = 5000)
     {
-        Inkbridge::Services services;
+        Inkbridge::Services services = onNetwork ? Inkbridge::platformServices() : Inkbridge::Services();
         services.injection = devices;
-        services.commands = std::make_unique<ScriptedCommands>(script);
+        if (!onNetwork) {
+            services.commands = std::make_unique<ScriptedCommands>(script);
+            services.addresses = std::make_unique<AddressWatch>();
+        }
         services.store = SettingsStore(QSettings::IniFormat);
         services.clock = makeSteadyClock();
         services.penPort = penPort;
         services.quitDelayMs = quitDelayMs;
         services.retryDelaysMs = retryDelaysMs;
         services.addressSettleMs = 20;
-        services.addresses = std::make_unique<AddressWatch>();
         services.resume = std::make_unique<ResumeWatch>();
         services.screens = [this] { return screens; };
         addresses = services.addresses.get();
         resume = services.resume.get();
         controller = std::make_unique<Inkbridge>(std::move(services));
+        shown = std::make_unique<QSignalSpy>(controller.get(), &Inkbridge::messageShown);
         return *controller;
     }
 
-    // The controller started with the usable target and connected (or not, which the
-    // caller checks).
-    Inkbridge& makeConnected(int quitDelayMs = 5000)
+    // The controller started with `target` (the usable one unless told otherwise).
+    Inkbridge& start(int quitDelayMs = 5000, const ConnectionSettings& target = usableTarget())
     {
-        store(usableTarget());
+        store(target);
         Inkbridge& made = make(quitDelayMs);
         made.run();
-        (void)QTest::qWaitFor([&] { return made.isConnected(); }, 5000);
         return made;
+    }
+    // Started and connected (or not, which the caller checks); the messages shown so far
+    // are forgotten.
+    Inkbridge& makeConnected(int quitDelayMs = 5000)
+    {
+        Inkbridge& made = start(quitDelayMs);
+        (void)QTest::qWaitFor([&] { return made.isConnected(); }, 10000);
+        shown->clear();
+        return made;
+    }
+
+    // The messages shown (Inkbridge::Message), oldest first.
+    QList<int> messages() const
+    {
+        QList<int> out;
+        for (const QList<QVariant>& call : *shown)
+            out << call.at(0).toInt();
+        return out;
     }
 
     // Sends a pen-status datagram to the controller's pen port, as the projector does.
@@ -139,6 +167,7 @@ struct ControllerRig {
     // The interface list that the controller reads; a test changes it, then tells the watch.
     QList<NicSource> nics{loopbackInterface()};
     QList<int> retryDelaysMs{100, 200, 400};
+    const bool onNetwork;
     // The desktop's screens, primary first.
     QList<ScreenInfo> screens{{"A", QRect(0, 0, 1280, 800), true}};
     AddressWatch* addresses = nullptr;
@@ -148,4 +177,5 @@ struct ControllerRig {
     std::shared_ptr<CommandScript> script = std::make_shared<CommandScript>();
     quint16 penPort = freeUdpPort();
     std::unique_ptr<Inkbridge> controller;
+    std::unique_ptr<QSignalSpy> shown; // messageShown, from make() on
 };

@@ -62,8 +62,8 @@ std::optional<std::uint16_t> parsePort(const Char* text, std::ptrdiff_t size)
 }
 
 // The admin's preset as the Windows package takes it: one public property per settings key.
-inline constexpr std::u16string_view PresetProperties[] = {u"PROJECTORIP", u"HOSTNAME", u"PORT",
-                                                           u"PENMODE",     u"ADAPTER",  u"CONNECTBY"};
+inline constexpr std::u16string_view PresetProperties[] = {
+    u"PROJECTORIP", u"HOSTNAME", u"PORT", u"PENMODE", u"ADAPTER", u"CONNECTBY", u"SCREEN"};
 
 // Why `value`, given for the preset property `property`, cannot be written, or nullptr when
 // it can. An empty value is a property not given, which writes nothing. Pen mode and the

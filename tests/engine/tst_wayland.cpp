@@ -7,14 +7,10 @@
 #include "support/privatebus.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTest>
-
-#include <cstring>
 
 namespace {
 constexpr int WaitMs = 10000; // generous: each wait ends as soon as the answer comes
@@ -55,7 +51,7 @@ public:
 
 class TestWayland : public QObject {
     Q_OBJECT
-    std::unique_ptr<PrivateBus> m_bus;
+    PrivateBus m_bus{"DBUS_SESSION_BUS_ADDRESS"};
     QTemporaryDir m_dir;
     Mutter m_mutter;
     KWinDevice m_kwinDevice;
@@ -78,20 +74,18 @@ class TestWayland : public QObject {
 private slots:
     void initTestCase()
     {
-        m_bus = std::make_unique<PrivateBus>();
-        if (m_bus->address().isEmpty())
+        if (m_bus.address().isEmpty())
             QSKIP("SKIPPED: no dbus-daemon (package dbus-daemon)");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
         mutter::registerTypes();
-        QDBusConnection bus = QDBusConnection::connectToBus(m_bus->address(), QStringLiteral("standins"));
+        QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("standins"));
         QVERIFY(bus.registerService(QStringLiteral("org.gnome.Mutter.DisplayConfig")) &&
                 bus.registerService(QStringLiteral("org.kde.KWin")));
         QVERIFY(bus.registerObject(QStringLiteral("/org/gnome/Mutter/DisplayConfig"), &m_mutter,
                                    QDBusConnection::ExportAllSlots));
         // The stand-in gsettings notes its arguments and exits as told.
         QFile tool(m_dir.filePath(QStringLiteral("gsettings")));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/argv\"\nexit $(cat \"$(dirname \"$0\")/exit\")\n");
+        QVERIFY(tool.open(QIODevice::WriteOnly) &&
+                tool.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/argv\"\nexit $QR_GSETTINGS_EXIT\n") > 0);
         tool.close();
         QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
         qputenv("PATH", m_dir.path().toUtf8() + ':' + qgetenv("PATH"));
@@ -120,9 +114,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(bool, bound);
         QFile::remove(m_dir.filePath(QStringLiteral("argv")));
-        QFile exit(m_dir.filePath(QStringLiteral("exit")));
-        QVERIFY(exit.open(QIODevice::WriteOnly) && exit.write(QByteArray::number(exitCode)));
-        exit.close();
+        qputenv("QR_GSETTINGS_EXIT", QByteArray::number(exitCode));
         GnomeScreenBinding binding(QDBusConnection::sessionBus());
         watch(binding);
         ScreenTarget target = Target;
@@ -222,6 +214,12 @@ private slots:
         QFETCH(bool, touchscreen);
         QFETCH(QByteArray, reply);
         QFETCH(bool, bound);
+        const auto framed = [](const QByteArray& payload) { // as RUN_COMMAND and its reply
+            const quint32 header[2] = {quint32(payload.size()), 0};
+            return "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + payload;
+        };
+        const QByteArray expected = framed(touchscreen ? R"(input "20818:1:Quill_Relay_touchscreen" map_to_output "HDMI-1")"
+                                                       : R"(input "20818:2:Quill_Relay_pointer" map_to_output "HDMI-1")");
         QLocalServer server;
         QVERIFY(server.listen(m_dir.filePath(QStringLiteral("sway.sock"))));
         QByteArray asked;
@@ -229,18 +227,16 @@ private slots:
             QLocalSocket* peer = server.nextPendingConnection();
             connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
                 asked += peer->readAll();
-                if (asked.size() < 14 || asked.size() < 14 + *reinterpret_cast<const quint32*>(asked.constData() + 6))
+                if (asked.size() < expected.size())
                     return;
-                const quint32 header[2] = {quint32(reply.size()), 0};
                 // In pieces: the first ends within the payload, or within the header of one
                 // that never comes.
-                const QByteArray whole = "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + reply;
+                const QByteArray whole = framed(reply);
                 peer->write(whole.left(reply.isEmpty() ? 9 : 17));
                 peer->flush();
                 if (reply.isEmpty())
-                    peer->disconnectFromServer();
-                else
-                    peer->write(whole.mid(17));
+                    return peer->disconnectFromServer();
+                peer->write(whole.mid(17));
             });
         });
         SwayScreenBinding binding(server.fullServerName());
@@ -248,10 +244,7 @@ private slots:
         binding.bind(device(touchscreen), Target);
         QTRY_COMPARE_WITH_TIMEOUT(m_areas.size(), 1, WaitMs);
         QCOMPARE(m_areas.first(), bound ? DeviceArea{Target.pixels} : DeviceArea{Target.desktop});
-        const QByteArray payload = touchscreen ? R"(input "20818:1:Quill_Relay_touchscreen" map_to_output "HDMI-1")"
-                                               : R"(input "20818:2:Quill_Relay_pointer" map_to_output "HDMI-1")";
-        quint32 header[2] = {quint32(payload.size()), 0};
-        QCOMPARE(asked, "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + payload);
+        QCOMPARE(asked, expected);
     }
 
     // The compositor's own way, by the session: none outside Wayland and on compositors

@@ -61,19 +61,18 @@ int main(int argc, char** argv)
         return 1;
     config.close();
 
-    // sway makes its IPC socket where SWAYSOCK says, and names its Wayland socket itself.
+    // sway and this test share the environment: sway makes its IPC socket where SWAYSOCK
+    // says, and names its Wayland socket itself.
     const QString ipc = runtime.filePath(QStringLiteral("ipc.sock"));
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    qputenv("SWAYSOCK", ipc.toUtf8());
+    qputenv("WLR_BACKENDS", "headless");
+    qputenv("WLR_HEADLESS_OUTPUTS", "2");
+    qputenv("WLR_RENDERER", "pixman");
+    qputenv("WLR_LIBINPUT_NO_DEVICES", "1");
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("DISPLAY");
     QProcess compositor;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("SWAYSOCK", ipc);
-    env.insert("WLR_BACKENDS", "headless");
-    env.insert("WLR_HEADLESS_OUTPUTS", "2");
-    env.insert("WLR_RENDERER", "pixman");
-    env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("DISPLAY");
-    compositor.setProcessEnvironment(env);
     compositor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (nobody) {
         compositor.setChildProcessModifier([uid = nobody->pw_uid, gid = nobody->pw_gid] {
@@ -98,10 +97,9 @@ int main(int argc, char** argv)
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("WAYLAND_DISPLAY", dir.filePath(display.first()).toUtf8());
+    qputenv("WAYLAND_DISPLAY", display.first().toUtf8());
     qputenv("XDG_SESSION_TYPE", "wayland");
     qputenv("XDG_CURRENT_DESKTOP", "sway");
-    qputenv("SWAYSOCK", ipc.toUtf8());
     int result = 1;
     {
         QGuiApplication app(argc, argv);

@@ -133,9 +133,8 @@ private slots:
         QFETCH(int, resumed);
         if (m_bus.address().isEmpty())
             QSKIP("SKIPPED: no dbus-daemon (package dbus-daemon): the resume watch is not tested");
-        QDBusConnection logind = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("logind"));
-        QDBusConnection other = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("other"));
-        QVERIFY(logind.registerService(Login1));
+        QVERIFY(QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("logind")).registerService(Login1));
+        QDBusConnection sender = QDBusConnection::connectToBus(m_bus.address(), fromLogind ? "logind" : "other");
         const auto watch = createResumeWatch();
         QSignalSpy spy(watch.get(), &ResumeWatch::resumed);
         m_fences = 0;
@@ -146,12 +145,10 @@ private slots:
         // A call answered by the bus: the watch's subscription has reached it before.
         QVERIFY(system.interface()->isServiceRegistered(Login1));
 
-        QDBusConnection sender = fromLogind ? logind : other;
-        for (bool sleeping : {true, false})
-            QVERIFY(sender.send(QDBusMessage::createSignal(Login1Path, Login1Manager, QStringLiteral("PrepareForSleep"))
-                                << sleeping));
-        QVERIFY(sender.send(QDBusMessage::createSignal(Login1Path, Login1Manager, QStringLiteral("PrepareForShutdown"))
-                            << false));
+        const auto send = [&](const char* name, bool value) {
+            return sender.send(QDBusMessage::createSignal(Login1Path, Login1Manager, QLatin1String(name)) << value);
+        };
+        QVERIFY(send("PrepareForSleep", true) && send("PrepareForSleep", false) && send("PrepareForShutdown", false));
         QTRY_VERIFY_WITH_TIMEOUT(m_fences > 0, WaitMs);
         QCOMPARE(spy.size(), resumed);
     }

@@ -7,14 +7,10 @@
 #include "support/privatebus.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTest>
-
-#include <cstring>
 
 namespace {
 constexpr int WaitMs = 10000; // generous: each wait ends as soon as the answer comes
@@ -33,13 +29,12 @@ class Mutter final : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.gnome.Mutter.DisplayConfig")
 public slots:
     uint GetCurrentState(QList<mutter::Monitor>& monitors, QList<mutter::LogicalMonitor>& logical,
-                         QVariantMap& properties)
+                         QVariantMap& /*properties*/)
     {
         const mutter::Mode mode{QStringLiteral("1920x1080@60"), 1920, 1080, 60, 1, {1, 2}, {}};
         monitors = {{{"DP-1", "Dell Inc.", "U2415", "7MT0186"}, {mode}, {}},
                     {{"HDMI-1", "Goldstar's \\ TV", "LG TV", ""}, {mode}, {}}};
         logical = {{0, 0, 1, 0, true, {monitors[0].spec}, {}}, {1920, 0, 1, 1, false, {monitors[1].spec}, {}}};
-        properties = {{QStringLiteral("layout-mode"), 1u}};
         return 7;
     }
 };
@@ -55,7 +50,7 @@ public:
 
 class TestWayland : public QObject {
     Q_OBJECT
-    std::unique_ptr<PrivateBus> m_bus;
+    PrivateBus m_bus{"DBUS_SESSION_BUS_ADDRESS"};
     QTemporaryDir m_dir;
     Mutter m_mutter;
     KWinDevice m_kwinDevice;
@@ -67,31 +62,22 @@ class TestWayland : public QObject {
         m_areas.clear();
         connect(&binding, &ScreenBinding::areaChanged, this, [this](const DeviceArea& area) { m_areas << area; });
     }
-    // What gsettings was told, one argument a line; empty where it did not run.
-    QStringList gsettingsArguments() const
-    {
-        QFile file(m_dir.filePath(QStringLiteral("argv")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                              : QStringList();
-    }
 
 private slots:
     void initTestCase()
     {
-        m_bus = std::make_unique<PrivateBus>();
-        if (m_bus->address().isEmpty())
+        if (m_bus.address().isEmpty())
             QSKIP("SKIPPED: no dbus-daemon (package dbus-daemon)");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus->address().toUtf8());
         mutter::registerTypes();
-        QDBusConnection bus = QDBusConnection::connectToBus(m_bus->address(), QStringLiteral("standins"));
+        QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("standins"));
         QVERIFY(bus.registerService(QStringLiteral("org.gnome.Mutter.DisplayConfig")) &&
                 bus.registerService(QStringLiteral("org.kde.KWin")));
         QVERIFY(bus.registerObject(QStringLiteral("/org/gnome/Mutter/DisplayConfig"), &m_mutter,
                                    QDBusConnection::ExportAllSlots));
         // The stand-in gsettings notes its arguments and exits as told.
         QFile tool(m_dir.filePath(QStringLiteral("gsettings")));
-        QVERIFY(tool.open(QIODevice::WriteOnly));
-        tool.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/argv\"\nexit $(cat \"$(dirname \"$0\")/exit\")\n");
+        QVERIFY(tool.open(QIODevice::WriteOnly) &&
+                tool.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/argv\"\nexit $QR_GSETTINGS_EXIT\n") > 0);
         tool.close();
         QVERIFY(tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
         qputenv("PATH", m_dir.path().toUtf8() + ':' + qgetenv("PATH"));
@@ -105,12 +91,15 @@ private slots:
         QTest::addColumn<bool>("touchscreen");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("value"); // gsettings' output value; empty: not run
-        QTest::addColumn<bool>("bound");
-        QTest::newRow("upright monitor") << "DP-1" << true << 0 << "['Dell Inc.', 'U2415', '7MT0186']" << true;
-        QTest::newRow("turned monitor, quotes") << "HDMI-1" << true << 0 << R"(['Goldstar\'s \\ TV', 'LG TV', ''])" << true;
-        QTest::newRow("no such monitor") << "DP-9" << true << 0 << "" << false;
-        QTest::newRow("no schema") << "DP-1" << true << 1 << "['Dell Inc.', 'U2415', '7MT0186']" << false;
-        QTest::newRow("pointer: no binding") << "DP-1" << false << 0 << "" << false;
+        QTest::addColumn<DeviceArea>("area");
+        const QString dell = QStringLiteral("['Dell Inc.', 'U2415', '7MT0186']");
+        const DeviceArea unbound{Target.desktop};
+        QTest::newRow("upright monitor") << "DP-1" << true << 0 << dell << DeviceArea{Target.pixels};
+        QTest::newRow("turned monitor, quotes") << "HDMI-1" << true << 0 << R"(['Goldstar\'s \\ TV', 'LG TV', ''])"
+                                                << DeviceArea{Target.pixels, true, true, false};
+        QTest::newRow("no such monitor") << "DP-9" << true << 0 << "" << unbound;
+        QTest::newRow("no schema") << "DP-1" << true << 1 << dell << unbound;
+        QTest::newRow("pointer: no binding") << "DP-1" << false << 0 << "" << unbound;
     }
     void gnome()
     {
@@ -118,25 +107,21 @@ private slots:
         QFETCH(bool, touchscreen);
         QFETCH(int, exitCode);
         QFETCH(QString, value);
-        QFETCH(bool, bound);
+        QFETCH(DeviceArea, area);
         QFile::remove(m_dir.filePath(QStringLiteral("argv")));
-        QFile exit(m_dir.filePath(QStringLiteral("exit")));
-        QVERIFY(exit.open(QIODevice::WriteOnly) && exit.write(QByteArray::number(exitCode)));
-        exit.close();
+        qputenv("QR_GSETTINGS_EXIT", QByteArray::number(exitCode));
         GnomeScreenBinding binding(QDBusConnection::sessionBus());
         watch(binding);
         ScreenTarget target = Target;
         target.name = output;
         binding.bind(device(touchscreen), target);
         QTRY_COMPARE_WITH_TIMEOUT(m_areas.size(), 1, WaitMs);
-        const DeviceArea expected = !bound ? DeviceArea{target.desktop}
-                                  : output == "DP-1" ? DeviceArea{target.pixels}
-                                                     : DeviceArea{target.pixels, true, true, false};
-        QCOMPARE(m_areas.first(), expected);
-        const QStringList asked{"set", "org.gnome.desktop.peripherals.touchscreen:"
-                                       "/org/gnome/desktop/peripherals/touchscreens/5152:0001/",
-                                "output", value};
-        QCOMPARE(gsettingsArguments(), value.isEmpty() ? QStringList() : asked);
+        QCOMPARE(m_areas.first(), area);
+        QFile told(m_dir.filePath(QStringLiteral("argv"))); // one argument a line; none where it did not run
+        const QString asked = "set\norg.gnome.desktop.peripherals.touchscreen:"
+                              "/org/gnome/desktop/peripherals/touchscreens/5152:0001/\noutput\n" + value + '\n';
+        QCOMPARE(told.open(QIODevice::ReadOnly) ? QString::fromUtf8(told.readAll()) : QString(),
+                 value.isEmpty() ? QString() : asked);
     }
 
     // Mutter's matrix for each transform, applied to the device's position, gives back the
@@ -222,6 +207,12 @@ private slots:
         QFETCH(bool, touchscreen);
         QFETCH(QByteArray, reply);
         QFETCH(bool, bound);
+        const auto framed = [](const QByteArray& payload) { // as RUN_COMMAND and its reply
+            const quint32 header[2] = {quint32(payload.size()), 0};
+            return "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + payload;
+        };
+        const QByteArray expected = framed(touchscreen ? R"(input "20818:1:Quill_Relay_touchscreen" map_to_output "HDMI-1")"
+                                                       : R"(input "20818:2:Quill_Relay_pointer" map_to_output "HDMI-1")");
         QLocalServer server;
         QVERIFY(server.listen(m_dir.filePath(QStringLiteral("sway.sock"))));
         QByteArray asked;
@@ -229,18 +220,16 @@ private slots:
             QLocalSocket* peer = server.nextPendingConnection();
             connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
                 asked += peer->readAll();
-                if (asked.size() < 14 || asked.size() < 14 + *reinterpret_cast<const quint32*>(asked.constData() + 6))
+                if (asked.size() < expected.size())
                     return;
-                const quint32 header[2] = {quint32(reply.size()), 0};
                 // In pieces: the first ends within the payload, or within the header of one
                 // that never comes.
-                const QByteArray whole = "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + reply;
+                const QByteArray whole = framed(reply);
                 peer->write(whole.left(reply.isEmpty() ? 9 : 17));
                 peer->flush();
                 if (reply.isEmpty())
-                    peer->disconnectFromServer();
-                else
-                    peer->write(whole.mid(17));
+                    return peer->disconnectFromServer();
+                peer->write(whole.mid(17));
             });
         });
         SwayScreenBinding binding(server.fullServerName());
@@ -248,10 +237,7 @@ private slots:
         binding.bind(device(touchscreen), Target);
         QTRY_COMPARE_WITH_TIMEOUT(m_areas.size(), 1, WaitMs);
         QCOMPARE(m_areas.first(), bound ? DeviceArea{Target.pixels} : DeviceArea{Target.desktop});
-        const QByteArray payload = touchscreen ? R"(input "20818:1:Quill_Relay_touchscreen" map_to_output "HDMI-1")"
-                                               : R"(input "20818:2:Quill_Relay_pointer" map_to_output "HDMI-1")";
-        quint32 header[2] = {quint32(payload.size()), 0};
-        QCOMPARE(asked, "i3-ipc" + QByteArray(reinterpret_cast<const char*>(header), 8) + payload);
+        QCOMPARE(asked, expected);
     }
 
     // The compositor's own way, by the session: none outside Wayland and on compositors

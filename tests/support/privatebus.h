@@ -1,29 +1,22 @@
 #pragma once
 
-// A private D-Bus daemon that any user may own names on and call through, in the place of
-// the system's or the session's bus (say which by setting its address before QtDBus first
-// asks for that bus). address() is empty where dbus-daemon is missing.
-#include <QFile>
+// A private D-Bus daemon with the session bus's rules, in the place of the bus whose address
+// `variable` names (DBUS_SESSION_BUS_ADDRESS or DBUS_SYSTEM_BUS_ADDRESS): QtDBus reads it when
+// that bus is first asked for, so make this first. address() is empty where dbus-daemon is
+// missing.
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 class PrivateBus final {
 public:
-    PrivateBus()
+    explicit PrivateBus(const char* variable)
     {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        QFile config(m_dir.filePath(QStringLiteral("bus.conf")));
-        if (daemon.isEmpty() || !m_dir.isValid() || !config.open(QIODevice::WriteOnly))
-            return;
-        config.write("<busconfig><listen>unix:dir=" + m_dir.path().toUtf8() +
-                     "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
-                     "<allow receive_sender=\"*\"/></policy></busconfig>");
-        config.close();
-        m_daemon.start(daemon, {"--nofork", "--print-address", "--config-file=" + config.fileName()});
+        m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address",
+                                                       "--address=unix:dir=" + m_dir.path()});
         if (m_daemon.waitForReadyRead(10000))
             m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        if (!m_address.isEmpty())
+            qputenv(variable, m_address.toUtf8());
     }
     ~PrivateBus()
     {

@@ -61,22 +61,20 @@ private slots:
         QCOMPARE(screens, QStringList({"Right primary", "Left"}));
     }
 
+    // Which screen a name chooses is tst_injection's; here the X server shows where it lies.
     void strokeLandsOnTheTargetMonitor_data()
     {
         QTest::addColumn<QString>("wanted");
-        QTest::addColumn<bool>("missing");
         QTest::addColumn<QPoint>("centre"); // where the pen space's centre lands
-        QTest::newRow("the primary one by default") << "" << false << QPoint(1920, 400);
-        QTest::newRow("the one named") << "Left" << false << QPoint(640, 400);
-        QTest::newRow("the primary one for a name gone") << "DP-9" << true << QPoint(1920, 400);
+        QTest::newRow("the primary one by default") << "" << QPoint(1920, 400);
+        QTest::newRow("the one named") << "Left" << QPoint(640, 400);
     }
     void strokeLandsOnTheTargetMonitor()
     {
         QFETCH(QString, wanted);
-        QFETCH(bool, missing);
         QFETCH(QPoint, centre);
-        bool isMissing = false;
-        const ScreenTarget target = chooseTarget(wanted, desktopScreens(), &isMissing);
+        bool missing = false;
+        const ScreenTarget target = chooseTarget(wanted, desktopScreens(), &missing);
         PenPath path(std::make_shared<XTestDevices>(), std::make_shared<ManualClock>());
         path.dispatch.setPenMode(PenMode::Mouse);
         path.dispatch.setTarget(target);
@@ -87,7 +85,6 @@ private slots:
         QTRY_COMPARE(pointerAt(m_display), centre + QPoint(60, 20));
         pen(path, 0, 700, 420);
         path.dispatch.stopInjecting();
-        QCOMPARE(isMissing, missing);
         QCOMPARE(target.desktop, desktop);
     }
 

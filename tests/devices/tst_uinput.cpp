@@ -137,9 +137,8 @@ private slots:
         touch.stopLostEventTimer();
     }
 
-    void absolutePointerPressMoveReleaseAndLostUp()
+    void absolutePointerPressMoveRelease()
     {
-        auto clock = std::make_shared<ManualClock>();
         auto device = std::make_unique<UinputMouseDevice>(nullptr);
         QString cause;
         QVERIFY2(device->create(&cause), qPrintable(cause));
@@ -148,7 +147,7 @@ private slots:
         QCOMPARE(libevdev_get_abs_maximum(reader.dev, ABS_X), 65535);
         auto devices = std::make_shared<OwnDevices>();
         devices->mouse = std::move(device);
-        PenDispatch mouse(devices, clock);
+        PenDispatch mouse(devices, std::make_shared<ManualClock>());
         mouse.setPenMode(PenMode::Mouse);
         mouse.setTarget(right);
         QVERIFY(mouse.startInjecting());
@@ -157,13 +156,10 @@ private slots:
         QCOMPARE(reader.take(2), QStringList({"x=32768 y=32768 syn", "left=1 syn"}));
         pen(mouse, 1, 2, 1279, 799); // its last pixel
         QCOMPARE(reader.take(1), QStringList{"x=65485 y=65455 syn"});
-        pen(mouse, 1, 0, 1279, 799);
+        pen(mouse, 1, 0, 1279, 799); // a lost up ends the same way: tst_injection shows when
         QCOMPARE(reader.take(1), QStringList{"left=0 syn"});
-        pen(mouse, 2, 1, 0, 0);
+        pen(mouse, 2, 1, 0, 0); // its first pixel
         QCOMPARE(reader.take(2), QStringList({"x=0 y=0 syn", "left=1 syn"}));
-        clock->advance(90);
-        mouse.chkLostUpEventsProc();
-        QCOMPARE(reader.take(1), QStringList{"left=0 syn"});
     }
 
     void touchscreenBoundToTheTargetMonitor()

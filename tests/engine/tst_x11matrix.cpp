@@ -27,7 +27,8 @@ private slots:
         const auto row = [](const char* name, unsigned rotation, const char* same, unsigned alike,
                             QList<float> rows, const char* area) {
             for (const auto& [n, r] : {std::pair{name, rotation}, {same, alike}})
-                QTest::addRow("offset, %s", n) << offsetMonitor << offsetRoot << r << rows << QString(area);
+                QTest::addRow("offset, %s", n)
+                    << offsetMonitor << offsetRoot << r << rows << QString(area);
         };
         // clang-format off
         const float x = 0.6666667f, y = 0.36f, w = 0.33333334f, h = 0.64f;

@@ -64,11 +64,12 @@ inline QList<float> deviceMatrix(Display* display, int id)
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    XIGetProperty(display, id, XInternAtom(display, "Coordinate Transformation Matrix", True), 0,
-                  9, False, floatType, &type, &format, &items, &after, &data);
+    XIGetProperty(display, id, XInternAtom(display, "Coordinate Transformation Matrix", True), 0, 9,
+                  False, floatType, &type, &format, &items, &after, &data);
     const auto* floats = reinterpret_cast<const float*>(data);
     const QList<float> matrix = type == floatType && format == 32 && items == 9
-                                    ? QList<float>(floats, floats + 9) : QList<float>();
+                                    ? QList<float>(floats, floats + 9)
+                                    : QList<float>();
     XFree(data);
     return matrix;
 }

@@ -7,8 +7,8 @@
 using namespace x11;
 
 namespace {
-// Side by side, stacked, and a smaller monitor lower right of a larger one (2560x1600 at
-// 0,0 and 1280x1024 at 2560,576 on a 3840x1600 root: x 2/3, y 0.36, w 1/3, h 0.64).
+// A smaller monitor lower right of a larger one (2560x1600 at 0,0 and 1280x1024 at 2560,576
+// on a 3840x1600 root: x 2/3, y 0.36, w 1/3, h 0.64): every factor and offset differs.
 const QRect offsetMonitor(2560, 576, 1280, 1024);
 const QSize offsetRoot(3840, 1600);
 } // namespace
@@ -23,34 +23,24 @@ private slots:
         QTest::addColumn<unsigned>("rotation");
         QTest::addColumn<QList<float>>("rows"); // the first two rows; the third is 0 0 1
         QTest::addColumn<QString>("area");      // "swap", "rx", "ry" as they hold
-        const auto row = [](const char* name, unsigned rotation, QList<float> rows,
-                            const char* area) {
-            QTest::newRow(name) << offsetMonitor << offsetRoot << rotation << rows << QString(area);
+        // Each row holds two settings of a monitor that come to the same thing.
+        const auto row = [](const char* name, unsigned rotation, const char* same, unsigned alike,
+                            QList<float> rows, const char* area) {
+            for (const auto& [n, r] : {std::pair{name, rotation}, {same, alike}})
+                QTest::addRow("offset, %s", n)
+                    << offsetMonitor << offsetRoot << r << rows << QString(area);
         };
         // clang-format off
         const float x = 0.6666667f, y = 0.36f, w = 0.33333334f, h = 0.64f;
-        row("offset, upright", Rotate0, {w, 0, x, 0, h, y}, "");
-        row("offset, 180 mirrored both ways", Rotate180 | ReflectX | ReflectY, {w, 0, x, 0, h, y}, "");
-        row("offset, mirrored in x", Rotate0 | ReflectX, {-w, 0, 1, 0, h, y}, "rx");
-        row("offset, 180 mirrored in y", Rotate180 | ReflectY, {-w, 0, 1, 0, h, y}, "rx");
-        row("offset, mirrored in y", Rotate0 | ReflectY, {w, 0, x, 0, -h, 1}, "ry");
-        row("offset, 180 mirrored in x", Rotate180 | ReflectX, {w, 0, x, 0, -h, 1}, "ry");
-        row("offset, 90", Rotate90, {0, -w, 1, h, 0, y}, "swap rx");
-        row("offset, 270 mirrored both ways", Rotate270 | ReflectX | ReflectY, {0, -w, 1, h, 0, y}, "swap rx");
-        row("offset, 270", Rotate270, {0, w, x, -h, 0, 1}, "swap ry");
-        row("offset, 90 mirrored both ways", Rotate90 | ReflectX | ReflectY, {0, w, x, -h, 0, 1}, "swap ry");
-        row("offset, 90 mirrored in x", Rotate90 | ReflectX, {0, w, x, h, 0, y}, "swap");
-        row("offset, 270 mirrored in y", Rotate270 | ReflectY, {0, w, x, h, 0, y}, "swap");
-        row("offset, 90 mirrored in y", Rotate90 | ReflectY, {0, -w, 1, -h, 0, 1}, "swap rx ry");
-        row("offset, 270 mirrored in x", Rotate270 | ReflectX, {0, -w, 1, -h, 0, 1}, "swap rx ry");
-        row("offset, 180", Rotate180, {-w, 0, 1, 0, -h, 1}, "rx ry");
-        row("offset, mirrored both ways", Rotate0 | ReflectX | ReflectY, {-w, 0, 1, 0, -h, 1}, "rx ry");
-        QTest::newRow("side by side, right, upright") << QRect(1920, 0, 1920, 1080) << QSize(3840, 1080)
-                                                      << unsigned(Rotate0) << QList<float>{0.5f, 0, 0.5f, 0, 1, 0} << "";
-        QTest::newRow("side by side, right, 90") << QRect(1920, 0, 1080, 1920) << QSize(3000, 1920)
-                                                 << unsigned(Rotate90) << QList<float>{0, -0.36f, 1, 1, 0, 0} << "swap rx";
-        QTest::newRow("stacked, lower, upright") << QRect(0, 1080, 1920, 1080) << QSize(1920, 2160)
-                                                 << unsigned(Rotate0) << QList<float>{1, 0, 0, 0, 0.5f, 0.5f} << "";
+        row("upright", Rotate0, "180 mirrored both ways", Rotate180 | ReflectX | ReflectY, {w, 0, x, 0, h, y}, "");
+        row("mirrored in x", Rotate0 | ReflectX, "180 mirrored in y", Rotate180 | ReflectY, {-w, 0, 1, 0, h, y}, "rx");
+        row("mirrored in y", Rotate0 | ReflectY, "180 mirrored in x", Rotate180 | ReflectX, {w, 0, x, 0, -h, 1}, "ry");
+        row("90", Rotate90, "270 mirrored both ways", Rotate270 | ReflectX | ReflectY, {0, -w, 1, h, 0, y}, "swap rx");
+        row("270", Rotate270, "90 mirrored both ways", Rotate90 | ReflectX | ReflectY, {0, w, x, -h, 0, 1}, "swap ry");
+        row("90 mirrored in x", Rotate90 | ReflectX, "270 mirrored in y", Rotate270 | ReflectY, {0, w, x, h, 0, y}, "swap");
+        row("90 mirrored in y", Rotate90 | ReflectY, "270 mirrored in x", Rotate270 | ReflectX, {0, -w, 1, -h, 0, 1}, "swap rx ry");
+        row("180", Rotate180, "mirrored both ways", Rotate0 | ReflectX | ReflectY, {-w, 0, 1, 0, -h, 1}, "rx ry");
+        // The offset monitor ends at the root's right and lower edges; this one does not.
         QTest::newRow("stacked, upper, 270") << QRect(0, 0, 1920, 1080) << QSize(1920, 2160)
                                              << unsigned(Rotate270) << QList<float>{0, 1, 0, -0.5f, 0, 0.5f} << "swap ry";
         // clang-format on
@@ -67,12 +57,9 @@ private slots:
 
         const DeviceArea bound = matrixArea(monitor, m);
         QCOMPARE(bound.pixels, monitor);
-        QStringList flags;
-        for (const auto& [on, name] :
-             {std::pair{bound.swapAxes, "swap"}, {bound.reverseX, "rx"}, {bound.reverseY, "ry"}})
-            if (on)
-                flags << name;
-        QCOMPARE(flags.join(' '), area);
+        const QStringList flags{bound.swapAxes ? "swap" : "", bound.reverseX ? "rx" : "",
+                                bound.reverseY ? "ry" : ""};
+        QCOMPARE(flags.join(' ').simplified(), area);
         // Where the device reports a pixel of the monitor, the matrix takes it back to that
         // pixel: the corners and a point inside, at the centre of each device unit.
         for (const QPoint pixel : {monitor.topLeft(), monitor.bottomRight(), monitor.topRight(),
@@ -83,12 +70,8 @@ private slots:
                          v = (offset.y() + 0.5) / extent.height();
             const double px = (m[0] * u + m[1] * v + m[2]) * root.width();
             const double py = (m[3] * u + m[4] * v + m[5]) * root.height();
-            QVERIFY2(qAbs(px - (pixel.x() + 0.5)) < 0.01 && qAbs(py - (pixel.y() + 0.5)) < 0.01,
-                     qPrintable(QStringLiteral("%1,%2 lands at %3,%4")
-                                    .arg(pixel.x())
-                                    .arg(pixel.y())
-                                    .arg(px)
-                                    .arg(py)));
+            // In hundredths of a pixel: the centre of the pixel, give or take rounding.
+            QCOMPARE(QPoint(qRound(px * 100), qRound(py * 100)), pixel * 100 + QPoint(50, 50));
         }
     }
 

@@ -14,7 +14,7 @@
 namespace x11test {
 
 // Makes (or remakes) the RandR monitor `name` at `pixels`, showing the server's first
-// output with a picture when `withOutput`. It lasts as long as `display`'s connection.
+// output when `withOutput`. It lasts as long as `display`'s connection.
 inline void setMonitor(Display* display, const char* name, const QRect& pixels, bool primary,
                        bool withOutput)
 {
@@ -34,14 +34,9 @@ inline void setMonitor(Display* display, const char* name, const QRect& pixels, 
     monitor->height = pixels.height();
     monitor->mwidth = pixels.width() / 4;
     monitor->mheight = pixels.height() / 4;
-    if (withOutput) {
+    if (withOutput) { // the first output is the one with a picture, on Xvfb and Xorg's dummy
         XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
-        for (int i = 0; i < resources->noutput; ++i) {
-            XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
-            if (output->crtc)
-                monitor->outputs[0] = resources->outputs[i];
-            XRRFreeOutputInfo(output);
-        }
+        monitor->outputs[0] = resources->outputs[0];
         XRRFreeScreenResources(resources);
     }
     XRRSetMonitor(display, root, monitor);
@@ -64,17 +59,17 @@ inline int deviceId(Display* display, const char* name)
 // The device's "Coordinate Transformation Matrix", row by row; empty without one.
 inline QList<float> deviceMatrix(Display* display, int id)
 {
-    const Atom property = XInternAtom(display, "Coordinate Transformation Matrix", True);
     const Atom floatType = XInternAtom(display, "FLOAT", True);
     Atom type = None;
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    QList<float> matrix;
-    if (XIGetProperty(display, id, property, 0, 9, False, floatType, &type, &format, &items, &after,
-                      &data) == Success &&
-        type == floatType && format == 32 && items == 9)
-        matrix = QList<float>(reinterpret_cast<float*>(data), reinterpret_cast<float*>(data) + 9);
+    XIGetProperty(display, id, XInternAtom(display, "Coordinate Transformation Matrix", True), 0, 9,
+                  False, floatType, &type, &format, &items, &after, &data);
+    const auto* floats = reinterpret_cast<const float*>(data);
+    const QList<float> matrix = type == floatType && format == 32 && items == 9
+                                    ? QList<float>(floats, floats + 9)
+                                    : QList<float>();
     XFree(data);
     return matrix;
 }

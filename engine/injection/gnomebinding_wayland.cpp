@@ -30,8 +30,8 @@ namespace mutter {
 void registerTypes()
 {
     static const bool registered = [] {
-        qDBusRegisterMetaType<MonitorSpec>();
-        qDBusRegisterMetaType<QList<MonitorSpec>>();
+        qDBusRegisterMetaType<MonitorIds>();
+        qDBusRegisterMetaType<QList<MonitorIds>>();
         qDBusRegisterMetaType<Mode>();
         qDBusRegisterMetaType<QList<Mode>>();
         qDBusRegisterMetaType<Monitor>();
@@ -58,14 +58,14 @@ DeviceArea deviceArea(const QRect& pixels, uint transform)
     return DeviceArea{pixels, lie.swap, lie.reverseX, lie.reverseY};
 }
 
-QDBusArgument& operator<<(QDBusArgument& out, const MonitorSpec& value)
+QDBusArgument& operator<<(QDBusArgument& out, const MonitorIds& value)
 {
     out.beginStructure();
     out << value.connector << value.vendor << value.product << value.serial;
     out.endStructure();
     return out;
 }
-const QDBusArgument& operator>>(const QDBusArgument& in, MonitorSpec& value)
+const QDBusArgument& operator>>(const QDBusArgument& in, MonitorIds& value)
 {
     in.beginStructure();
     in >> value.connector >> value.vendor >> value.product >> value.serial;
@@ -91,14 +91,14 @@ const QDBusArgument& operator>>(const QDBusArgument& in, Mode& value)
 QDBusArgument& operator<<(QDBusArgument& out, const Monitor& value)
 {
     out.beginStructure();
-    out << value.spec << value.modes << value.properties;
+    out << value.ids << value.modes << value.properties;
     out.endStructure();
     return out;
 }
 const QDBusArgument& operator>>(const QDBusArgument& in, Monitor& value)
 {
     in.beginStructure();
-    in >> value.spec >> value.modes >> value.properties;
+    in >> value.ids >> value.modes >> value.properties;
     in.endStructure();
     return in;
 }
@@ -152,14 +152,14 @@ void GnomeScreenBinding::monitorsRead(QDBusPendingCallWatcher* call, const Devic
         return fail(target, QStringLiteral("Mutter's monitors unknown: ") + reply.error().message());
     const QList<mutter::Monitor> monitors = reply.argumentAt<1>();
     const auto monitor = std::find_if(monitors.begin(), monitors.end(), [&](const mutter::Monitor& each) {
-        return each.spec.connector == target.name;
+        return each.ids.connector == target.name;
     });
     if (target.name.isEmpty() || monitor == monitors.end())
         return fail(target, QStringLiteral("Mutter has no monitor %1").arg(target.name));
     uint transform = 0;
     for (const mutter::LogicalMonitor& logical : reply.argumentAt<2>()) {
-        for (const mutter::MonitorSpec& spec : logical.monitors) {
-            if (spec.connector == target.name)
+        for (const mutter::MonitorIds& ids : logical.monitors) {
+            if (ids.connector == target.name)
                 transform = logical.transform;
         }
     }
@@ -168,8 +168,8 @@ void GnomeScreenBinding::monitorsRead(QDBusPendingCallWatcher* call, const Devic
                              .arg(device.vendor, 4, 16, QLatin1Char('0'))
                              .arg(device.product, 4, 16, QLatin1Char('0'));
     const QString value = QStringLiteral("[%1, %2, %3]")
-                              .arg(variantText(monitor->spec.vendor), variantText(monitor->spec.product),
-                                   variantText(monitor->spec.serial));
+                              .arg(variantText(monitor->ids.vendor), variantText(monitor->ids.product),
+                                   variantText(monitor->ids.serial));
     auto* process = new QProcess(this);
     const quint64 generation = m_generation;
     const DeviceArea bound = mutter::deviceArea(target.pixels, transform);

@@ -80,7 +80,7 @@ private:
 // Mutter's description of its monitors, as GetCurrentState gives it (the parts this
 // program reads, and what must be read past to reach them).
 namespace mutter {
-struct MonitorSpec {
+struct MonitorIds {
     QString connector, vendor, product, serial;
 };
 struct Mode {
@@ -91,7 +91,7 @@ struct Mode {
     QVariantMap properties;
 };
 struct Monitor {
-    MonitorSpec spec;
+    MonitorIds ids;
     QList<Mode> modes;
     QVariantMap properties;
 };
@@ -100,7 +100,7 @@ struct LogicalMonitor {
     double scale = 1;
     uint transform = 0; // wl_output's: 0-3 turned by 90° steps, 4-7 mirrored first
     bool primary = false;
-    QList<MonitorSpec> monitors;
+    QList<MonitorIds> monitors;
     QVariantMap properties;
 };
 // Makes the types above known to QtDBus; idempotent.
@@ -110,8 +110,8 @@ void registerTypes();
 // the device with the panel, as it would a touchscreen fixed to it.
 DeviceArea deviceArea(const QRect& pixels, uint transform);
 
-QDBusArgument& operator<<(QDBusArgument& out, const MonitorSpec& value);
-const QDBusArgument& operator>>(const QDBusArgument& in, MonitorSpec& value);
+QDBusArgument& operator<<(QDBusArgument& out, const MonitorIds& value);
+const QDBusArgument& operator>>(const QDBusArgument& in, MonitorIds& value);
 QDBusArgument& operator<<(QDBusArgument& out, const Mode& value);
 const QDBusArgument& operator>>(const QDBusArgument& in, Mode& value);
 QDBusArgument& operator<<(QDBusArgument& out, const Monitor& value);
@@ -120,7 +120,7 @@ QDBusArgument& operator<<(QDBusArgument& out, const LogicalMonitor& value);
 const QDBusArgument& operator>>(const QDBusArgument& in, LogicalMonitor& value);
 } // namespace mutter
 
-Q_DECLARE_METATYPE(mutter::MonitorSpec)
+Q_DECLARE_METATYPE(mutter::MonitorIds)
 Q_DECLARE_METATYPE(mutter::Mode)
 Q_DECLARE_METATYPE(mutter::Monitor)
 Q_DECLARE_METATYPE(mutter::LogicalMonitor)

@@ -34,7 +34,7 @@ public slots:
         const mutter::Mode mode{QStringLiteral("1920x1080@60"), 1920, 1080, 60, 1, {1, 2}, {}};
         monitors = {{{"DP-1", "Dell Inc.", "U2415", "7MT0186"}, {mode}, {}},
                     {{"HDMI-1", "Goldstar's \\ TV", "LG TV", ""}, {mode}, {}}};
-        logical = {{0, 0, 1, 0, true, {monitors[0].spec}, {}}, {1920, 0, 1, 1, false, {monitors[1].spec}, {}}};
+        logical = {{0, 0, 1, 0, true, {monitors[0].ids}, {}}, {1920, 0, 1, 1, false, {monitors[1].ids}, {}}};
         return 7;
     }
 };

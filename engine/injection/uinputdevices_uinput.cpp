@@ -4,7 +4,6 @@
 #include <libevdev/libevdev.h>
 
 #include <cerrno>
-#include <functional>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -59,15 +58,13 @@ int writeFrame(int fd, const std::vector<evdev::Event>& events, std::vector<inpu
     return written < 0 ? errno : EIO; // a frame cut short: some of its events went in
 }
 
-// Binds the device to `target` through `binding`, or, without one, lets it cover the whole
-// desktop at once.
-void bindDevice(ScreenBinding* binding, libevdev_uinput* uinput, bool touchscreen,
-                const ScreenTarget& target, const std::function<void(const DeviceArea&)>& cover)
+// Asks `binding` to bind the device to `target`; false where there is nothing to ask, and
+// the device covers the whole desktop.
+bool bindDevice(ScreenBinding* binding, libevdev_uinput* uinput, bool touchscreen,
+                const ScreenTarget& target)
 {
-    if (!binding || !uinput) {
-        cover(DeviceArea{target.desktop});
-        return;
-    }
+    if (!binding || !uinput)
+        return false;
     ScreenBinding::Device device;
     const char* node = libevdev_uinput_get_devnode(uinput);
     device.node = node ? QString::fromLocal8Bit(node) : QString();
@@ -76,6 +73,7 @@ void bindDevice(ScreenBinding* binding, libevdev_uinput* uinput, bool touchscree
     device.product = touchscreen ? UINPUT_TOUCH_PRODUCT : UINPUT_POINTER_PRODUCT;
     device.touchscreen = touchscreen;
     binding->bind(device, target);
+    return true;
 }
 
 } // namespace
@@ -184,10 +182,8 @@ bool UinputTouchDevice::beginSession(quint32)
 
 void UinputTouchDevice::setTarget(const ScreenTarget& target)
 {
-    bindDevice(m_binding.get(), m_uinput, true, target, [this](const DeviceArea& area) {
-        if (m_encoder)
-            m_encoder->setArea(area);
-    });
+    if (!bindDevice(m_binding.get(), m_uinput, true, target) && m_encoder)
+        m_encoder->setArea(DeviceArea{target.desktop});
 }
 
 bool UinputTouchDevice::inject(std::span<const TouchPoint> frame)
@@ -270,9 +266,10 @@ bool UinputMouseDevice::create(QString* cause)
 void UinputMouseDevice::setTarget(const ScreenTarget& target)
 {
     m_target = target;
-    if (m_area.pixels.isEmpty() || !m_binding)
+    // Until the binding answers, the pointer covers the desktop, or where it was bound.
+    const bool asked = bindDevice(m_binding.get(), m_uinput, false, target);
+    if (!asked || m_area.pixels.isEmpty())
         m_area = DeviceArea{target.desktop};
-    bindDevice(m_binding.get(), m_uinput, false, target, [this](const DeviceArea& area) { m_area = area; });
 }
 
 bool UinputMouseDevice::send(MouseStep step, QPoint pixel)
